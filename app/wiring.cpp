@@ -1,0 +1,28 @@
+#include "app/wiring.h"
+
+#include "exchange/browsedialog.h"
+#include "exchange/importdialog.h"
+#include "platform/geometry.h"
+#include "rollcall/mainwindow.h"
+#include "store/error.h"
+#include "store/store.h"
+
+namespace quorvel {
+
+void connectDialogs(MainWindow &main, store::Store &store, const Services &services)
+{
+    DialogHooks hooks;
+    hooks.openImport = [&main, &store, services] {
+        ImportDialog drxs(store, services, [&main] { main.loadlists(); }, &main);
+        centreOnScreen(&drxs);
+        drxs.exec();
+    };
+    hooks.openBrowser = [&main, &store, services] {
+        BrowseDialog browsj(store, services, main.gradeItems(), main.classItems(), &main);
+        centreOnScreen(&browsj);
+        browsj.exec();
+    };
+    main.setDialogHooks(std::move(hooks));
+}
+
+} // namespace quorvel

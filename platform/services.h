@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace quorvel {
+
+class MessageBox;
+class FileDialog;
+class Clock;
+class Random;
+
+// The run-time services every window is given by the entry point.
+struct Services {
+    MessageBox &messages;
+    FileDialog &files;
+    Clock &clock;
+    Random &random;
+    // The directory that holds the program's own file.
+    QString programDirectory;
+};
+
+} // namespace quorvel

@@ -1,0 +1,493 @@
+#include "rollcall/mainwindow.h"
+
+#include "platform/fonts.h"
+#include "platform/geometry.h"
+#include "platform/messagebox.h"
+#include "platform/random.h"
+#include "platform/clock.h"
+#include "rollcall/digitkeyfilter.h"
+#include "rollcall/indexwindow.h"
+#include "rollcall/panelstatusbar.h"
+#include "rollcall/texts.h"
+#include "store/error.h"
+#include "store/schema.h"
+#include "store/store.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+#include <array>
+#include <string_view>
+#include <unordered_set>
+
+namespace quorvel {
+
+using store::DbError;
+
+namespace {
+
+// The evaluation grades, in list order, and the counter each one raises.
+const std::array<QString, 4> kGrades{QStringLiteral("优  秀"), QStringLiteral("良  好"),
+                                     QStringLiteral("及  格"), QStringLiteral("不及格")};
+constexpr std::array<std::string_view, 4> kCounters{store::kExcellent, store::kGood,
+                                                     store::kPass, store::kFail};
+
+// The five status-bar panels: label and column.
+struct Tally {
+    const char16_t *label;
+    std::string_view column;
+};
+constexpr std::array<Tally, 5> kTallies{{{u"优秀：", store::kExcellent},
+                                         {u"良好：", store::kGood},
+                                         {u"及格：", store::kPass},
+                                         {u"不及格：", store::kFail},
+                                         {u"倒扣学分：", store::kDeducted}}};
+
+QString text(const store::Value &v)
+{
+    return QString::fromStdString(store::displayText(v));
+}
+
+store::Value plusOne(const store::Value &v)
+{
+    if (auto d = std::get_if<double>(&v))
+        return *d + 1.0;
+    if (auto i = std::get_if<std::int64_t>(&v))
+        return *i + 1;
+    return std::int64_t{1};
+}
+
+// A whole number written with 1 to maxDigits digits and nothing else.
+std::optional<int> wholeNumber(const QString &s, int maxDigits)
+{
+    if (s.isEmpty() || s.size() > maxDigits)
+        return std::nullopt;
+    for (QChar c : s)
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    return s.toInt();
+}
+
+} // namespace
+
+MainWindow::MainWindow(store::Store &store, const Services &services, QWidget *parent)
+    : QMainWindow(parent), store_(store), services_(services),
+      digitsOnly_(new DigitKeyFilter(this))
+{
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(texts::kCaption);
+    setFont(chineseFont(10.5));
+    buildControls();
+    setFixedSize(twips(11565), twips(8805));
+
+    connect(PushButton1, &QPushButton::clicked, this, &MainWindow::onPushButton1Clicked);
+    connect(PushButton2, &QPushButton::clicked, this, &MainWindow::onPushButton2Clicked);
+    connect(PushButton3, &QPushButton::clicked, this, &MainWindow::onPushButton3Clicked);
+    connect(PushButton4, &QPushButton::clicked, this, &MainWindow::onPushButton4Clicked);
+    connect(PushButton10, &QPushButton::clicked, this, &MainWindow::onPushButton10Clicked);
+    connect(PushButton7, &QPushButton::clicked, this, &MainWindow::onPushButton7Clicked);
+    connect(prev, &QPushButton::clicked, this, &MainWindow::onPrevClicked);
+    connect(PushButton5, &QPushButton::clicked, this, &MainWindow::onPushButton5Clicked);
+    connect(PushButton6, &QPushButton::clicked, this, &MainWindow::onPushButton6Clicked);
+    connect(Timer1, &QTimer::timeout, this, &MainWindow::onTimer1Tick);
+    connect(Timer2, &QTimer::timeout, this, &MainWindow::onTimer2Tick);
+}
+
+MainWindow::~MainWindow() = default;
+
+// ---- start-up -------------------------------------------------------------
+
+bool MainWindow::load()
+{
+    setWindowTitle(texts::kCaption);
+
+    IndexWindow index;
+    centreOnScreen(&index);
+    index.show();
+    // Paint the loading window before the table is read.
+    QCoreApplication::processEvents();
+    index.repaint();
+
+    ComboBox3->clear();
+    for (const QString &grade : kGrades)
+        ComboBox3->addItem(grade);
+    ComboBox3->setCurrentIndex(-1);
+
+    try {
+        store_.rs = std::make_unique<store::RecordSet>();
+        store_.opendb();
+        loadlists();
+        store_.closeConn();
+    } catch (const DbError &e) {
+        store_.closeConn();
+        index.close();
+        const QString path = QString::fromStdString(store_.databasePath());
+        if (e.condition() == store::Condition::MissingFile)
+            services_.messages.show(texts::kDatabaseMissing + path, MessageStyle::Error);
+        else
+            services_.messages.show(texts::kDatabaseUnopenable + path + u'\n'
+                                        + QString::fromUtf8(e.what()),
+                                    MessageStyle::Error);
+        return false;
+    }
+    index.close();
+    called = false;
+    return true;
+}
+
+void MainWindow::loadlists()
+{
+    ComboBox1->clear();
+    ComboBox2->clear();
+    store::RecordSet &rs = *store_.rs;
+    rs.open(store_.conn, store::allStudents());
+
+    QStringList grades, classes;
+    try {
+        const int gradeColumn = rs.columnIndex(store::kGrade);
+        const int classColumn = rs.columnIndex(store::kClass);
+        std::unordered_set<std::string> seenGrades, seenClasses;
+        auto collect = [](const store::Value &v, std::unordered_set<std::string> &seen,
+                          QStringList &list) {
+            if (store::isNull(v))
+                return;
+            std::string s = store::displayText(v);
+            if (seen.insert(s).second)
+                list.append(QString::fromStdString(s));
+        };
+        if (rs.recordCount() > 0) {
+            for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+                collect(rs.field(gradeColumn), seenGrades, grades);
+                collect(rs.field(classColumn), seenClasses, classes);
+            }
+        }
+    } catch (...) {
+        rs.close();
+        throw;
+    }
+    rs.close();
+
+    ComboBox1->addItems(grades);
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox2->addItems(classes);
+    ComboBox2->setCurrentIndex(-1);
+}
+
+namespace {
+
+QStringList items(const QComboBox *box)
+{
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i)
+        list.append(box->itemText(i));
+    return list;
+}
+
+} // namespace
+
+QStringList MainWindow::gradeItems() const
+{
+    return items(ComboBox1);
+}
+
+QStringList MainWindow::classItems() const
+{
+    return items(ComboBox2);
+}
+
+// ---- tally display --------------------------------------------------------
+
+void MainWindow::showstudent()
+{
+    showname->setText(text(store_.rs->field(store::kName)));
+    showtally();
+}
+
+void MainWindow::showtally()
+{
+    const store::RecordSet &rs = *store_.rs;
+    for (std::size_t i = 0; i < kTallies.size(); ++i)
+        Stat->setPanelText(static_cast<int>(i) + 1, QString::fromUtf16(kTallies[i].label)
+                                                        + text(rs.field(kTallies[i].column)));
+}
+
+// ---- choosing a class -----------------------------------------------------
+
+std::optional<std::pair<QString, QString>> MainWindow::chosenClass()
+{
+    const QString grade = ComboBox1->currentText();
+    const QString className = ComboBox2->currentText();
+    if (grade.isEmpty() || className.isEmpty()) {
+        refuse(texts::kNoClassChosen);
+        return std::nullopt;
+    }
+    return std::make_pair(grade, className);
+}
+
+bool MainWindow::openClass(const QString &grade, const QString &className)
+{
+    try {
+        store_.rs = std::make_unique<store::RecordSet>();
+        store_.opendb();
+        store_.rs->open(store_.conn,
+                        store::studentsOfClass(grade.toStdString(), className.toStdString()));
+        if (store_.rs->recordCount() == 0) {
+            store_.rs->close();
+            store_.closeConn();
+            refuse(texts::kNoStudents);
+            return false;
+        }
+        return true;
+    } catch (const DbError &e) {
+        store_.rs->close();
+        store_.closeConn();
+        reportDatabaseFailure(e);
+        return false;
+    }
+}
+
+// ---- rolling draw ---------------------------------------------------------
+
+void MainWindow::onPushButton1Clicked()
+{
+    Timer1->setInterval(1000 / Slider1->value());
+    if (PushButton1->text() == texts::kStartRandom)
+        startDraw();
+    else
+        endDraw();
+}
+
+std::optional<std::int16_t> MainWindow::countdownSeconds()
+{
+    const auto seconds = wholeNumber(stoptime->text().trimmed(), 2);
+    if (!seconds) {
+        refuse(texts::kBadStopTime);
+        return std::nullopt;
+    }
+    return static_cast<std::int16_t>(*seconds);
+}
+
+void MainWindow::startDraw()
+{
+    const auto chosen = chosenClass();
+    if (!chosen)
+        return;
+    std::optional<std::int16_t> seconds;
+    if (stoponoff->isChecked()) {
+        seconds = countdownSeconds();
+        if (!seconds)
+            return;
+    }
+    if (!openClass(chosen->first, chosen->second))
+        return;
+
+    Timer1->start();
+    PushButton1->setText(texts::kStopRandom);
+    PushButton2->setEnabled(false);
+    PushButton3->setEnabled(false);
+    PushButton4->setEnabled(false);
+    if (seconds) {
+        lefttime = *seconds;
+        Timer2->start();
+        showtime->show();
+    } else {
+        Timer2->stop();
+        showtime->hide();
+    }
+    called = true;
+}
+
+void MainWindow::endDraw()
+{
+    Timer1->stop();
+    Timer2->stop();
+    PushButton1->setText(texts::kStartRandom);
+    PushButton2->setEnabled(true);
+    PushButton3->setEnabled(true);
+    PushButton4->setEnabled(true);
+}
+
+void MainWindow::onTimer1Tick()
+{
+    try {
+        services_.random.reseed(services_.clock.secondsSinceMidnight());
+        const long n = store_.rs->recordCount();
+        const double r = services_.random.next();
+        // r < 1, yet r * n can round up to n: keep the draw within the class.
+        curno = std::min(static_cast<std::int32_t>(r * static_cast<double>(n)) + 1,
+                         static_cast<std::int32_t>(n));
+        position();
+    } catch (const DbError &e) {
+        endDraw();
+        reportDatabaseFailure(e);
+    }
+}
+
+void MainWindow::onTimer2Tick()
+{
+    showtime->setText(QString::number(lefttime));
+    if (lefttime != 0)
+        --lefttime;
+    else
+        endDraw();
+}
+
+// ---- walk in order --------------------------------------------------------
+
+void MainWindow::onPushButton3Clicked()
+{
+    if (PushButton3->text() != texts::kStartWalk) {
+        GroupBox4->setEnabled(false);
+        PushButton3->setText(texts::kStartWalk);
+        PushButton1->setEnabled(true);
+        PushButton2->setEnabled(true);
+        called = false;
+        return;
+    }
+    const auto chosen = chosenClass();
+    if (!chosen || !openClass(chosen->first, chosen->second))
+        return;
+    try {
+        GroupBox4->setEnabled(true);
+        PushButton3->setText(texts::kStopWalk);
+        curno = 1;
+        position();
+        PushButton1->setEnabled(false);
+        PushButton2->setEnabled(false);
+        called = true;
+    } catch (const DbError &e) {
+        reportDatabaseFailure(e);
+    }
+}
+
+void MainWindow::position()
+{
+    store_.rs->setAbsolutePosition(curno);
+    showstudent();
+}
+
+void MainWindow::onPushButton7Clicked()
+{
+    try {
+        curno = 1;
+        position();
+    } catch (const DbError &e) {
+        reportDatabaseFailure(e);
+    }
+}
+
+void MainWindow::onPrevClicked()
+{
+    if (curno == 1)
+        return;
+    try {
+        --curno;
+        position();
+    } catch (const DbError &e) {
+        reportDatabaseFailure(e);
+    }
+}
+
+void MainWindow::onPushButton5Clicked()
+{
+    try {
+        if (curno == store_.rs->recordCount())
+            return;
+        ++curno;
+        position();
+    } catch (const DbError &e) {
+        reportDatabaseFailure(e);
+    }
+}
+
+void MainWindow::onPushButton6Clicked()
+{
+    try {
+        curno = static_cast<std::int32_t>(store_.rs->recordCount());
+        position();
+    } catch (const DbError &e) {
+        reportDatabaseFailure(e);
+    }
+}
+
+// ---- evaluation -----------------------------------------------------------
+
+void MainWindow::onPushButton4Clicked()
+{
+    // After a draw, a later start that found nobody (or an import) closes rs
+    // while called stays set: there is then no student to evaluate.
+    if (!called || !store_.rs->isOpen() || store_.rs->absolutePosition() == 0) {
+        refuse(texts::kNotCalled);
+        return;
+    }
+    const int grade = ComboBox3->currentIndex();
+    if (grade < 0) {
+        refuse(texts::kNoGrade);
+        return;
+    }
+    const QString creditsText = Text1->text().trimmed();
+    std::optional<int> credits;
+    if (!creditsText.isEmpty()) {
+        credits = wholeNumber(creditsText, 3);
+        if (!credits) {
+            refuse(texts::kBadCredits);
+            return;
+        }
+    }
+
+    store::RecordSet &rs = *store_.rs;
+    try {
+        const std::string_view counter = kCounters[static_cast<std::size_t>(grade)];
+        rs.setField(counter, plusOne(rs.field(counter)));
+        if (credits)
+            rs.setField(store::kDeducted, static_cast<double>(*credits));
+        rs.update();
+    } catch (const DbError &e) {
+        // update() has dropped the unsaved changes: show what the file holds.
+        rs.cancelUpdate();
+        try {
+            showtally();
+        } catch (const DbError &) {
+        }
+        reportDatabaseFailure(e);
+        return;
+    }
+    showtally();
+    services_.messages.show(texts::kRecorded, MessageStyle::Information);
+}
+
+// ---- dialogs --------------------------------------------------------------
+
+void MainWindow::onPushButton2Clicked()
+{
+    if (hooks_.openImport)
+        hooks_.openImport();
+}
+
+void MainWindow::onPushButton10Clicked()
+{
+    if (hooks_.openBrowser)
+        hooks_.openBrowser();
+}
+
+// ---- messages -------------------------------------------------------------
+
+void MainWindow::refuse(const QString &message)
+{
+    services_.messages.show(message, MessageStyle::Error);
+}
+
+void MainWindow::reportDatabaseFailure(const DbError &error)
+{
+    services_.messages.show(texts::kDatabaseFailed + QString::fromUtf8(error.what()),
+                            MessageStyle::Error);
+}
+
+} // namespace quorvel

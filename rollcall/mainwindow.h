@@ -1,0 +1,130 @@
+#pragma once
+
+#include "platform/services.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QTimer;
+
+namespace quorvel::store {
+class DbError;
+class Store;
+} // namespace quorvel::store
+
+namespace quorvel {
+
+class DigitKeyFilter;
+class PanelStatusBar;
+
+// Opens the two dialogs of the main window; the entry point supplies them.
+struct DialogHooks {
+    std::function<void()> openImport;   // "导入数据"
+    std::function<void()> openBrowser;  // "评价导出"
+};
+
+// The roll-call window: picks a class, calls on one of its students by a
+// rolling draw or a walk in order, and records the teacher's evaluation.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(store::Store &store, const Services &services, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up: shows the loading window while the grade and class lists
+    // are read. On a database failure it tells the teacher and returns false.
+    bool load();
+
+    void setDialogHooks(DialogHooks hooks) { hooks_ = std::move(hooks); }
+
+    // Refills the grade and class lists from the whole table. Needs an open
+    // conn; leaves rs closed. Throws store::DbError.
+    void loadlists();
+    // The items of the grade and class lists, in list order.
+    QStringList gradeItems() const;
+    QStringList classItems() const;
+    // The current row of rs: its name in showname and its tallies in Stat.
+    void showstudent();
+    // The current row's five tallies in the panels of Stat.
+    void showtally();
+
+    // Window state.
+    std::int32_t curno = 0;     // 1-based position of the called row in rs
+    std::int16_t lefttime = 0;  // seconds left in the countdown
+    bool called = false;        // a roll call has picked a student of rs
+
+public slots:
+    void onPushButton1Clicked();   // start or stop the rolling draw
+    void onTimer1Tick();           // one draw
+    void onTimer2Tick();           // one second of the countdown
+    void onPushButton3Clicked();   // start or stop the walk
+    void onPushButton7Clicked();   // "<<"
+    void onPrevClicked();          // "<"
+    void onPushButton5Clicked();   // ">"
+    void onPushButton6Clicked();   // ">>"
+    void onPushButton4Clicked();   // record the evaluation
+    void onPushButton2Clicked();   // import
+    void onPushButton10Clicked();  // browse and export
+
+private:
+    void buildControls();
+    void layOutControls();
+
+    // The chosen grade and class, or nothing after telling the teacher.
+    std::optional<std::pair<QString, QString>> chosenClass();
+    // Opens rs on the class; false (after a message) when it has no students
+    // or the database failed.
+    bool openClass(const QString &grade, const QString &className);
+    // The countdown's seconds from stoptime, or nothing after a message.
+    std::optional<std::int16_t> countdownSeconds();
+    void startDraw();
+    void endDraw();
+    // Positions rs on curno and shows that student.
+    void position();
+    void recordEvaluation();
+
+    void refuse(const QString &text);
+    void reportDatabaseFailure(const store::DbError &error);
+
+    store::Store &store_;
+    Services services_;
+    DialogHooks hooks_;
+    DigitKeyFilter *digitsOnly_;
+
+    // Controls, by their object names.
+    QFrame *Picture1;
+    QLabel *showname, *showtime;
+    QGroupBox *GroupBox4;
+    QPushButton *PushButton7, *prev, *PushButton5, *PushButton6;
+    QGroupBox *GroupBox2;
+    QLabel *Label4, *Label5;
+    QComboBox *ComboBox1, *ComboBox2;
+    QGroupBox *GroupBox3;
+    QLabel *Label6, *Label7;
+    QComboBox *ComboBox3;
+    QLineEdit *Text1;
+    QPushButton *PushButton4;
+    QFrame *Frame1;
+    QCheckBox *stoponoff;
+    QLineEdit *stoptime;
+    QLabel *Label3;
+    QGroupBox *GroupBox1;
+    QLabel *Label2, *Label1;
+    QSlider *Slider1;
+    QPushButton *PushButton2, *PushButton1, *PushButton3, *PushButton10;
+    PanelStatusBar *Stat;
+    QTimer *Timer1, *Timer2;
+};
+
+} // namespace quorvel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// What the main window says, word for word.
+namespace quorvel::texts {
+
+inline const QString kCaption = QStringLiteral("QuorvelV1.0");
+inline const QString kStartRandom = QStringLiteral("开始随机点名");
+inline const QString kStopRandom = QStringLiteral("停止随机点名");
+inline const QString kStartWalk = QStringLiteral("开始依次点名");
+inline const QString kStopWalk = QStringLiteral("停止依次点名");
+
+inline const QString kNoClassChosen = QStringLiteral("没选择年级或班级！");
+inline const QString kNoStudents = QStringLiteral("没有相应的数据！");
+inline const QString kBadStopTime = QStringLiteral("自动停止时间必须是0到99之间的整数！");
+inline const QString kNotCalled = QStringLiteral("你还没进行任何形式的点名！");
+inline const QString kNoGrade = QStringLiteral("请选择评价等级！");
+inline const QString kBadCredits = QStringLiteral("倒扣学分必须是0到999之间的整数！");
+inline const QString kRecorded = QStringLiteral("评价记入成功！");
+
+inline const QString kDatabaseFailed = QStringLiteral("数据库操作失败：");
+inline const QString kDatabaseMissing = QStringLiteral("找不到数据库文件：");
+inline const QString kDatabaseUnopenable = QStringLiteral("无法打开数据库文件：");
+
+inline const QString kLoading = QStringLiteral("数据加载中……");
+inline const QString kLoadingShort = QStringLiteral("数据加载中…");
+
+} // namespace quorvel::texts

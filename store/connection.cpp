@@ -1,0 +1,175 @@
+#include "store/connection.h"
+
+#include "store/error.h"
+
+#include <sqlite3.h>
+
+namespace quorvel::store {
+
+namespace {
+
+// Long enough to ride out another copy's short write, short enough that a
+// teacher is not left waiting on a file held open elsewhere.
+constexpr int kDefaultBusyTimeoutMs = 1500;
+
+} // namespace
+
+Connection::Connection(sqlite3 *db, std::string path) : db_(db), path_(std::move(path)) {}
+
+Connection::~Connection()
+{
+    sqlite3_close_v2(db_);
+}
+
+std::shared_ptr<Connection> Connection::open(const std::string &path, std::string_view key)
+{
+    sqlite3 *db = nullptr;
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close_v2(db);
+        throw DbError::fromEngine(rc, message);
+    }
+    std::shared_ptr<Connection> conn(new Connection(db, path));
+    sqlite3_extended_result_codes(db, 1);
+    const int keyed = sqlite3_key(db, key.data(), static_cast<int>(key.size()));
+    if (keyed != SQLITE_OK)
+        conn->fail(keyed);
+    conn->setBusyTimeout(kDefaultBusyTimeoutMs);
+    return conn;
+}
+
+void Connection::exec(const char *sql)
+{
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        fail(rc);
+}
+
+void Connection::setBusyTimeout(int milliseconds)
+{
+    sqlite3_busy_timeout(db_, milliseconds);
+}
+
+std::int64_t Connection::lastInsertRowid() const
+{
+    return sqlite3_last_insert_rowid(db_);
+}
+
+int Connection::changes() const
+{
+    return sqlite3_changes(db_);
+}
+
+void Connection::fail(int rc) const
+{
+    // The handle's message belongs to the last call on it; fall back to the
+    // code's own text when the two disagree.
+    const int current = sqlite3_extended_errcode(db_);
+    const std::string message = (current & 0xff) == (rc & 0xff) ? sqlite3_errmsg(db_)
+                                                                 : sqlite3_errstr(rc);
+    throw DbError::fromEngine(rc, message);
+}
+
+Statement::Statement(const Connection &conn, std::string_view sql) : conn_(conn)
+{
+    const int rc = sqlite3_prepare_v2(conn.handle(), sql.data(), static_cast<int>(sql.size()),
+                                      &stmt_, nullptr);
+    if (rc != SQLITE_OK)
+        conn.fail(rc);
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(stmt_);
+}
+
+void Statement::bind(int index, const Value &value)
+{
+    int rc = SQLITE_OK;
+    if (isNull(value))
+        rc = sqlite3_bind_null(stmt_, index);
+    else if (auto i = std::get_if<std::int64_t>(&value))
+        rc = sqlite3_bind_int64(stmt_, index, *i);
+    else if (auto d = std::get_if<double>(&value))
+        rc = sqlite3_bind_double(stmt_, index, *d);
+    else {
+        const auto &s = std::get<std::string>(value);
+        rc = sqlite3_bind_text(stmt_, index, s.data(), static_cast<int>(s.size()),
+                               SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK)
+        conn_.fail(rc);
+}
+
+bool Statement::step()
+{
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    // Leave the statement re-runnable and report the step's own failure.
+    sqlite3_reset(stmt_);
+    conn_.fail(rc);
+}
+
+void Statement::run()
+{
+    while (step()) {
+    }
+}
+
+void Statement::reset()
+{
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+int Statement::columnCount() const
+{
+    return sqlite3_column_count(stmt_);
+}
+
+std::string Statement::columnName(int index) const
+{
+    const char *name = sqlite3_column_name(stmt_, index);
+    return name ? name : "";
+}
+
+Value Statement::column(int index) const
+{
+    switch (sqlite3_column_type(stmt_, index)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, index));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt_, index);
+    default: {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, index));
+        const int size = sqlite3_column_bytes(stmt_, index);
+        return std::string(text ? text : "", static_cast<std::size_t>(size));
+    }
+    }
+}
+
+Transaction::Transaction(Connection &conn) : conn_(conn)
+{
+    conn_.exec("BEGIN IMMEDIATE");
+}
+
+Transaction::~Transaction()
+{
+    if (open_)
+        sqlite3_exec(conn_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Transaction::commit()
+{
+    conn_.exec("COMMIT");
+    open_ = false;
+}
+
+} // namespace quorvel::store

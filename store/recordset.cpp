@@ -1,0 +1,335 @@
+#include "store/recordset.h"
+
+#include "store/connection.h"
+#include "store/error.h"
+
+#include <utility>
+
+namespace quorvel::store {
+
+namespace {
+
+std::string quoted(const std::string &identifier)
+{
+    std::string out = "\"";
+    for (char c : identifier) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+[[noreturn]] void usage(const char *what)
+{
+    throw DbError(Condition::Usage, 0, what);
+}
+
+} // namespace
+
+void RecordSet::open(std::shared_ptr<Connection> connection, const Query &query)
+{
+    close();
+    Statement select(*connection, query.sql);
+    for (std::size_t i = 0; i < query.parameters.size(); ++i)
+        select.bind(static_cast<int>(i) + 1, query.parameters[i]);
+
+    std::vector<Row> rows;
+    const int count = select.columnCount();
+    while (select.step()) {
+        Row row;
+        const Value key = select.column(0);
+        row.key = std::holds_alternative<std::int64_t>(key) ? std::get<std::int64_t>(key) : 0;
+        row.values.reserve(count - 1);
+        for (int c = 1; c < count; ++c)
+            row.values.push_back(select.column(c));
+        row.edits.resize(count - 1);
+        rows.push_back(std::move(row));
+    }
+    std::vector<std::string> columns;
+    for (int c = 1; c < count; ++c)
+        columns.push_back(select.columnName(c));
+
+    connection_ = std::move(connection);
+    table_ = query.table;
+    columns_ = std::move(columns);
+    rows_ = std::move(rows);
+    current_ = 0;
+    currentDeleted_ = false;
+}
+
+void RecordSet::close()
+{
+    rows_.clear();
+    columns_.clear();
+    current_ = 0;
+    currentDeleted_ = false;
+    connection_.reset();
+}
+
+long RecordSet::recordCount() const
+{
+    requireOpen();
+    return static_cast<long>(rows_.size());
+}
+
+long RecordSet::absolutePosition() const
+{
+    if (!isOpen() || currentDeleted_ || current_ >= rows_.size())
+        return 0;
+    return static_cast<long>(current_) + 1;
+}
+
+void RecordSet::setAbsolutePosition(long position)
+{
+    requireOpen();
+    if (position < 1 || position > static_cast<long>(rows_.size()))
+        usage("记录位置超出范围");
+    cancelUpdate();
+    current_ = static_cast<std::size_t>(position - 1);
+    currentDeleted_ = false;
+}
+
+void RecordSet::moveFirst()
+{
+    requireOpen();
+    cancelUpdate();
+    current_ = 0;
+    currentDeleted_ = false;
+}
+
+void RecordSet::moveNext()
+{
+    requireOpen();
+    cancelUpdate();
+    if (currentDeleted_)
+        currentDeleted_ = false;  // the row after the deleted one already sits here
+    else if (current_ < rows_.size())
+        ++current_;
+}
+
+bool RecordSet::eof() const
+{
+    requireOpen();
+    return current_ >= rows_.size();
+}
+
+int RecordSet::columnIndex(std::string_view column) const
+{
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (columns_[i] == column)
+            return static_cast<int>(i);
+    return -1;
+}
+
+const Value &RecordSet::field(std::string_view column) const
+{
+    const int index = columnIndex(column);
+    if (index < 0) {
+        requireOpen();
+        throw DbError(Condition::Usage, 0, "数据表中没有列：" + std::string(column));
+    }
+    return field(index);
+}
+
+const Value &RecordSet::field(int index) const
+{
+    const Row &row = currentRow();
+    if (index < 0 || index >= static_cast<int>(row.values.size()))
+        usage("列号超出范围");
+    const auto &edit = row.edits[static_cast<std::size_t>(index)];
+    return edit ? *edit : row.values[static_cast<std::size_t>(index)];
+}
+
+void RecordSet::setField(std::string_view column, Value value)
+{
+    Row &row = currentRow();
+    const int index = columnIndex(column);
+    if (index < 0)
+        throw DbError(Condition::Usage, 0, "数据表中没有列：" + std::string(column));
+    row.edits[static_cast<std::size_t>(index)] = std::move(value);
+}
+
+void RecordSet::addNew()
+{
+    requireOpen();
+    cancelUpdate();
+    Row row;
+    row.isNew = true;
+    row.values.resize(columns_.size());
+    row.edits.resize(columns_.size());
+    rows_.push_back(std::move(row));
+    current_ = rows_.size() - 1;
+    currentDeleted_ = false;
+}
+
+void RecordSet::update()
+{
+    Row &row = currentRow();
+    try {
+        if (row.isNew)
+            insertRow(row);
+        else if (hasEdits(row))
+            updateRow(row);
+    } catch (...) {
+        cancelUpdate();
+        throw;
+    }
+}
+
+void RecordSet::cancelUpdate()
+{
+    if (!isOpen() || currentDeleted_ || current_ >= rows_.size())
+        return;
+    Row &row = rows_[current_];
+    if (row.isNew) {
+        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(current_));
+        current_ = rows_.size();
+        return;
+    }
+    for (auto &edit : row.edits)
+        edit.reset();
+}
+
+void RecordSet::deleteCurrent()
+{
+    Row &row = currentRow();
+    if (!row.isNew) {
+        Statement del(*connection_, "DELETE FROM " + quoted(table_) + " WHERE rowid = ?1"
+                                        + matchesRead(2));
+        del.bind(1, row.key);
+        for (std::size_t i = 0; i < row.values.size(); ++i)
+            del.bind(static_cast<int>(i) + 2, row.values[i]);
+        del.run();
+        if (connection_->changes() != 1)
+            throw DbError(Condition::RowChanged, 0, "这条记录已被其他程序修改或删除");
+    }
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(current_));
+    currentDeleted_ = true;
+}
+
+void RecordSet::requireOpen() const
+{
+    if (!isOpen())
+        usage("记录集没有打开");
+}
+
+RecordSet::Row &RecordSet::currentRow()
+{
+    return const_cast<Row &>(std::as_const(*this).currentRow());
+}
+
+const RecordSet::Row &RecordSet::currentRow() const
+{
+    requireOpen();
+    if (currentDeleted_ || current_ >= rows_.size())
+        usage("没有当前记录");
+    return rows_[current_];
+}
+
+bool RecordSet::hasEdits(const Row &row) const
+{
+    for (std::size_t i = 0; i < row.edits.size(); ++i)
+        if (row.edits[i] && *row.edits[i] != row.values[i])
+            return true;
+    return false;
+}
+
+// " AND c1 IS ?n AND c2 IS ?n+1 ...": the row still holds what the set read.
+std::string RecordSet::matchesRead(int firstParameter) const
+{
+    std::string sql;
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        sql += " AND " + quoted(columns_[i]) + " IS ?" + std::to_string(firstParameter + i);
+    return sql;
+}
+
+std::vector<Value> RecordSet::reread(std::int64_t key) const
+{
+    std::string sql = "SELECT ";
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        sql += (i ? ", " : "") + quoted(columns_[i]);
+    sql += " FROM " + quoted(table_) + " WHERE rowid = ?1";
+    Statement select(*connection_, sql);
+    select.bind(1, key);
+    std::vector<Value> values;
+    if (select.step())
+        for (int c = 0; c < select.columnCount(); ++c)
+            values.push_back(select.column(c));
+    return values;
+}
+
+void RecordSet::insertRow(Row &row)
+{
+    std::string names, slots;
+    std::vector<const Value *> bound;
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (!row.edits[i])
+            continue;
+        names += (bound.empty() ? "" : ", ") + quoted(columns_[i]);
+        bound.push_back(&*row.edits[i]);
+        slots += (bound.size() == 1 ? "?" : ", ?") + std::to_string(bound.size());
+    }
+    const std::string sql = bound.empty()
+        ? "INSERT INTO " + quoted(table_) + " DEFAULT VALUES"
+        : "INSERT INTO " + quoted(table_) + " (" + names + ") VALUES (" + slots + ")";
+
+    Transaction tx(*connection_);
+    Statement insert(*connection_, sql);
+    for (std::size_t i = 0; i < bound.size(); ++i)
+        insert.bind(static_cast<int>(i) + 1, *bound[i]);
+    insert.run();
+    const std::int64_t key = connection_->lastInsertRowid();
+    std::vector<Value> stored = reread(key);
+    tx.commit();
+
+    row.key = key;
+    row.isNew = false;
+    row.values = std::move(stored);
+    for (auto &edit : row.edits)
+        edit.reset();
+}
+
+void RecordSet::updateRow(Row &row)
+{
+    std::string sets;
+    std::vector<const Value *> bound;
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (!row.edits[i] || *row.edits[i] == row.values[i])
+            continue;
+        bound.push_back(&*row.edits[i]);
+        sets += (bound.size() == 1 ? "" : ", ") + quoted(columns_[i]) + " = ?"
+            + std::to_string(bound.size());
+    }
+    const int keySlot = static_cast<int>(bound.size()) + 1;
+    const std::string sql = "UPDATE " + quoted(table_) + " SET " + sets + " WHERE rowid = ?"
+        + std::to_string(keySlot) + matchesRead(keySlot + 1);
+
+    std::vector<Value> stored;
+    {
+        Transaction tx(*connection_);
+        Statement change(*connection_, sql);
+        for (std::size_t i = 0; i < bound.size(); ++i)
+            change.bind(static_cast<int>(i) + 1, *bound[i]);
+        change.bind(keySlot, row.key);
+        for (std::size_t i = 0; i < row.values.size(); ++i)
+            change.bind(keySlot + 1 + static_cast<int>(i), row.values[i]);
+        change.run();
+        if (connection_->changes() == 1) {
+            stored = reread(row.key);
+            tx.commit();
+        }
+    }
+    if (stored.empty()) {
+        // Someone else changed or removed the row: show what the file holds now.
+        std::vector<Value> now = reread(row.key);
+        if (!now.empty())
+            row.values = std::move(now);
+        throw DbError(Condition::RowChanged, 0, "这条记录已被其他程序修改或删除");
+    }
+    row.values = std::move(stored);
+    for (auto &edit : row.edits)
+        edit.reset();
+}
+
+} // namespace quorvel::store

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "store/connection.h"
+#include "store/recordset.h"
+
+#include <memory>
+#include <string>
+
+namespace quorvel::store {
+
+// The program's database objects, shared by its windows: the connection of
+// the latest opendb(), the record set of the main window and the import, and
+// the record set of the browser.
+class Store {
+public:
+    explicit Store(std::string programDirectory);
+
+    std::shared_ptr<Connection> conn;
+    std::unique_ptr<RecordSet> rs = std::make_unique<RecordSet>();
+    std::unique_ptr<RecordSet> rs2 = std::make_unique<RecordSet>();
+
+    // Opens "xsdata.d" in the program's directory, keyed, into conn (replacing
+    // it; record sets on the old connection keep it alive). Never creates the
+    // file. Throws DbError: MissingFile, NoTable, or the engine's failure.
+    void opendb();
+    // Lets go of conn; a record set still open on it keeps it open.
+    void closeConn() { conn.reset(); }
+
+    const std::string &databasePath() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+} // namespace quorvel::store
