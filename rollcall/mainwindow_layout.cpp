@@ -124,43 +124,43 @@ void MainWindow::layOutControls()
 {
     // Top to bottom: display, navigation, data source | evaluation,
     // automatic stop | speed, the four buttons, the status bar.
-    Picture1->setGeometry(16, 10, 739, 224);
-    showname->setGeometry(0, 0, 739, 224);
+    Picture1->setGeometry(16, 10, 739, 236);
+    showname->setGeometry(0, 0, 739, 236);
     showtime->setGeometry(589, 2, 140, 84);
 
-    GroupBox4->setGeometry(236, 240, 300, 50);
+    GroupBox4->setGeometry(236, 252, 300, 50);
     int x = 15;
     for (QPushButton *b : {PushButton7, prev, PushButton5, PushButton6}) {
         b->setGeometry(x, 10, 60, 30);
         x += 70;
     }
 
-    GroupBox2->setGeometry(16, 296, 364, 98);
+    GroupBox2->setGeometry(16, 308, 364, 98);
     Label4->setGeometry(16, 28, 40, 26);
     ComboBox1->setGeometry(58, 28, 290, 26);
     Label5->setGeometry(16, 62, 40, 26);
     ComboBox2->setGeometry(58, 62, 290, 26);
 
-    GroupBox3->setGeometry(391, 296, 364, 98);
+    GroupBox3->setGeometry(391, 308, 364, 98);
     Label6->setGeometry(16, 28, 70, 26);
     ComboBox3->setGeometry(88, 28, 150, 26);
     Label7->setGeometry(16, 62, 70, 26);
     Text1->setGeometry(88, 62, 150, 26);
     PushButton4->setGeometry(252, 28, 98, 60);
 
-    Frame1->setGeometry(16, 402, 364, 56);
+    Frame1->setGeometry(16, 414, 364, 56);
     stoponoff->setGeometry(16, 15, 170, 26);
     stoptime->setGeometry(192, 14, 50, 28);
     Label3->setGeometry(248, 15, 30, 26);
 
-    GroupBox1->setGeometry(391, 402, 364, 56);
+    GroupBox1->setGeometry(391, 414, 364, 56);
     Label2->setGeometry(16, 15, 24, 26);
     Slider1->setGeometry(44, 14, 276, 28);
     Label1->setGeometry(328, 15, 24, 26);
 
     x = 16;
     for (QPushButton *b : {PushButton2, PushButton1, PushButton3, PushButton10}) {
-        b->setGeometry(x, 468, 178, 56);
+        b->setGeometry(x, 480, 178, 56);
         x += 187;
     }
 }
