@@ -103,8 +103,6 @@ private slots:
         QCOMPARE(f.find<QGroupBox>("GroupBox3")->title(), QStringLiteral("评价"));
         QCOMPARE(f.find<QCheckBox>("stoponoff")->text(), QStringLiteral("自动停止时间限制"));
         QCOMPARE(f.find<QLineEdit>("stoptime")->text(), QStringLiteral("10"));
-        QCOMPARE(f.find<QLineEdit>("stoptime")->maxLength(), 2);
-        QCOMPARE(f.find<QLineEdit>("Text1")->maxLength(), 3);
         auto *slider = f.find<QSlider>("Slider1");
         QCOMPARE(slider->minimum(), 1);
         QCOMPARE(slider->maximum(), 100);
