@@ -9,6 +9,7 @@
 #include "rollcall/indexwindow.h"
 #include "rollcall/panelstatusbar.h"
 #include "rollcall/texts.h"
+#include "store/classlists.h"
 #include "store/error.h"
 #include "store/schema.h"
 #include "store/store.h"
@@ -25,7 +26,6 @@
 
 #include <array>
 #include <string_view>
-#include <unordered_set>
 
 namespace quorvel {
 
@@ -146,34 +146,16 @@ void MainWindow::loadlists()
 {
     ComboBox1->clear();
     ComboBox2->clear();
-    store::RecordSet &rs = *store_.rs;
-    rs.open(store_.conn, store::allStudents());
+    store_.rs->close();
+    if (!store_.conn)
+        throw DbError(store::Condition::Usage, 0, "数据库没有打开");
+    const store::ClassLists lists = store::readClassLists(*store_.conn);
 
     QStringList grades, classes;
-    try {
-        const int gradeColumn = rs.columnIndex(store::kGrade);
-        const int classColumn = rs.columnIndex(store::kClass);
-        std::unordered_set<std::string> seenGrades, seenClasses;
-        auto collect = [](const store::Value &v, std::unordered_set<std::string> &seen,
-                          QStringList &list) {
-            if (store::isNull(v))
-                return;
-            std::string s = store::displayText(v);
-            if (seen.insert(s).second)
-                list.append(QString::fromStdString(s));
-        };
-        if (rs.recordCount() > 0) {
-            for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-                collect(rs.field(gradeColumn), seenGrades, grades);
-                collect(rs.field(classColumn), seenClasses, classes);
-            }
-        }
-    } catch (...) {
-        rs.close();
-        throw;
-    }
-    rs.close();
-
+    for (const std::string &g : lists.grades)
+        grades.append(QString::fromStdString(g));
+    for (const std::string &c : lists.classes)
+        classes.append(QString::fromStdString(c));
     ComboBox1->addItems(grades);
     ComboBox1->setCurrentIndex(-1);
     ComboBox2->addItems(classes);

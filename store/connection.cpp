@@ -94,9 +94,12 @@ void Statement::bind(int index, const Value &value)
         rc = sqlite3_bind_int64(stmt_, index, *i);
     else if (auto d = std::get_if<double>(&value))
         rc = sqlite3_bind_double(stmt_, index, *d);
+    else if (auto s = std::get_if<std::string>(&value))
+        rc = sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()),
+                               SQLITE_TRANSIENT);
     else {
-        const auto &s = std::get<std::string>(value);
-        rc = sqlite3_bind_text(stmt_, index, s.data(), static_cast<int>(s.size()),
+        const auto &b = std::get<Blob>(value).bytes;
+        rc = sqlite3_bind_blob(stmt_, index, b.data(), static_cast<int>(b.size()),
                                SQLITE_TRANSIENT);
     }
     if (rc != SQLITE_OK)
@@ -147,6 +150,11 @@ Value Statement::column(int index) const
         return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, index));
     case SQLITE_FLOAT:
         return sqlite3_column_double(stmt_, index);
+    case SQLITE_BLOB: {
+        const auto *bytes = static_cast<const char *>(sqlite3_column_blob(stmt_, index));
+        const int size = sqlite3_column_bytes(stmt_, index);
+        return Blob{std::string(bytes ? bytes : "", static_cast<std::size_t>(size))};
+    }
     default: {
         const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, index));
         const int size = sqlite3_column_bytes(stmt_, index);

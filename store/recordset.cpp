@@ -43,7 +43,6 @@ void RecordSet::open(std::shared_ptr<Connection> connection, const Query &query)
         row.values.reserve(count - 1);
         for (int c = 1; c < count; ++c)
             row.values.push_back(select.column(c));
-        row.edits.resize(count - 1);
         rows.push_back(std::move(row));
     }
     std::vector<std::string> columns;
@@ -83,9 +82,10 @@ long RecordSet::absolutePosition() const
 void RecordSet::setAbsolutePosition(long position)
 {
     requireOpen();
+    // A new row not yet stored is dropped first: it is no position to move to.
+    cancelUpdate();
     if (position < 1 || position > static_cast<long>(rows_.size()))
         usage("记录位置超出范围");
-    cancelUpdate();
     current_ = static_cast<std::size_t>(position - 1);
     currentDeleted_ = false;
 }
@@ -137,8 +137,8 @@ const Value &RecordSet::field(int index) const
     const Row &row = currentRow();
     if (index < 0 || index >= static_cast<int>(row.values.size()))
         usage("列号超出范围");
-    const auto &edit = row.edits[static_cast<std::size_t>(index)];
-    return edit ? *edit : row.values[static_cast<std::size_t>(index)];
+    const auto i = static_cast<std::size_t>(index);
+    return !row.edits.empty() && row.edits[i] ? *row.edits[i] : row.values[i];
 }
 
 void RecordSet::setField(std::string_view column, Value value)
@@ -147,6 +147,8 @@ void RecordSet::setField(std::string_view column, Value value)
     const int index = columnIndex(column);
     if (index < 0)
         throw DbError(Condition::Usage, 0, "数据表中没有列：" + std::string(column));
+    if (row.edits.empty())
+        row.edits.resize(columns_.size());
     row.edits[static_cast<std::size_t>(index)] = std::move(value);
 }
 
@@ -157,7 +159,6 @@ void RecordSet::addNew()
     Row row;
     row.isNew = true;
     row.values.resize(columns_.size());
-    row.edits.resize(columns_.size());
     rows_.push_back(std::move(row));
     current_ = rows_.size() - 1;
     currentDeleted_ = false;
@@ -187,8 +188,7 @@ void RecordSet::cancelUpdate()
         current_ = rows_.size();
         return;
     }
-    for (auto &edit : row.edits)
-        edit.reset();
+    row.edits.clear();
 }
 
 void RecordSet::deleteCurrent()
@@ -229,6 +229,8 @@ const RecordSet::Row &RecordSet::currentRow() const
 
 bool RecordSet::hasEdits(const Row &row) const
 {
+    if (row.edits.empty())
+        return false;
     for (std::size_t i = 0; i < row.edits.size(); ++i)
         if (row.edits[i] && *row.edits[i] != row.values[i])
             return true;
@@ -261,6 +263,7 @@ std::vector<Value> RecordSet::reread(std::int64_t key) const
 
 void RecordSet::insertRow(Row &row)
 {
+    row.edits.resize(columns_.size());
     std::string names, slots;
     std::vector<const Value *> bound;
     for (std::size_t i = 0; i < columns_.size(); ++i) {
@@ -286,8 +289,7 @@ void RecordSet::insertRow(Row &row)
     row.key = key;
     row.isNew = false;
     row.values = std::move(stored);
-    for (auto &edit : row.edits)
-        edit.reset();
+    row.edits.clear();
 }
 
 void RecordSet::updateRow(Row &row)
@@ -328,8 +330,7 @@ void RecordSet::updateRow(Row &row)
         throw DbError(Condition::RowChanged, 0, "这条记录已被其他程序修改或删除");
     }
     row.values = std::move(stored);
-    for (auto &edit : row.edits)
-        edit.reset();
+    row.edits.clear();
 }
 
 } // namespace quorvel::store

@@ -62,7 +62,7 @@ private:
         std::int64_t key = 0;
         bool isNew = false;
         std::vector<Value> values;                 // as the file holds them
-        std::vector<std::optional<Value>> edits;   // pending, by column
+        std::vector<std::optional<Value>> edits;   // pending, by column; empty when none
     };
 
     void requireOpen() const;

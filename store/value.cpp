@@ -27,6 +27,7 @@ std::string displayText(const Value &v)
         std::string operator()(std::int64_t i) const { return std::to_string(i); }
         std::string operator()(double d) const { return realText(d); }
         std::string operator()(const std::string &s) const { return s; }
+        std::string operator()(const Blob &b) const { return b.bytes; }
     };
     return std::visit(Visitor{}, v);
 }

@@ -6,13 +6,20 @@
 
 namespace quorvel::store {
 
-// One field of a row: NULL, a whole number, a real number or text (UTF-8).
-using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
+// Bytes stored as such by another program; kept apart from text so that a
+// row holding them can be matched and written back exactly.
+struct Blob {
+    std::string bytes;
+    bool operator==(const Blob &) const = default;
+};
+
+// One field of a row: NULL, a whole number, a real number, text (UTF-8) or bytes.
+using Value = std::variant<std::monostate, std::int64_t, double, std::string, Blob>;
 
 inline bool isNull(const Value &v) { return std::holds_alternative<std::monostate>(v); }
 
 // The value as plain text: whole numbers as their digits, a minus sign kept,
-// a fraction after "." whatever the locale, text unchanged, NULL empty.
+// a fraction after "." whatever the locale, text and bytes unchanged, NULL empty.
 std::string displayText(const Value &v);
 
 } // namespace quorvel::store
