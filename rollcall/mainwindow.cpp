@@ -55,13 +55,16 @@ QString text(const store::Value &v)
     return QString::fromStdString(store::displayText(v));
 }
 
-store::Value plusOne(const store::Value &v)
+// The counter raised by one. A counter that holds no number (written by some
+// other program) is refused rather than overwritten.
+store::Value plusOne(const store::Value &v, std::string_view column)
 {
     if (auto d = std::get_if<double>(&v))
         return *d + 1.0;
     if (auto i = std::get_if<std::int64_t>(&v))
         return *i + 1;
-    return std::int64_t{1};
+    throw DbError(store::Condition::Usage, 0,
+                  "“" + std::string(column) + "”中存的不是数字：" + store::displayText(v));
 }
 
 // A whole number written with 1 to maxDigits digits and nothing else.
@@ -427,7 +430,7 @@ void MainWindow::onPushButton4Clicked()
     store::RecordSet &rs = *store_.rs;
     try {
         const std::string_view counter = kCounters[static_cast<std::size_t>(grade)];
-        rs.setField(counter, plusOne(rs.field(counter)));
+        rs.setField(counter, plusOne(rs.field(counter), counter));
         if (credits)
             rs.setField(store::kDeducted, static_cast<double>(*credits));
         rs.update();

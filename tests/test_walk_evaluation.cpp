@@ -321,6 +321,23 @@ private slots:
         QCOMPARE(whole(f.db.value("A", "优秀")), 1);
     }
 
+    void counterWithoutANumberIsNotOverwritten()
+    {
+        WindowFixture f;
+        threeStudents(f);
+        f.db.connect()->exec("UPDATE student SET \"良好\" = 'abc' WHERE \"姓名\" = 'A'");
+        QVERIFY(f.open());
+        f.choose("高一", "1班");
+        f.click("PushButton3");
+        grade(f, 1);
+        credits(f, "4");
+        f.click("PushButton4");
+        QVERIFY2(f.messages.lastText().startsWith(QStringLiteral("数据库操作失败：")),
+                 qPrintable(f.messages.lastText()));
+        QCOMPARE(f.db.value("A", "良好"), store::Value(std::string("abc")));
+        QCOMPARE(f.db.value("A", "倒扣学分"), store::Value(std::int64_t{0}));
+    }
+
     void rowChangedElsewhereIsNotOverwritten()
     {
         WindowFixture f;
