@@ -45,7 +45,6 @@ case "${1:-}" in
     build build-test -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON
     export QT_QPA_PLATFORM=offscreen
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-    export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     cd build-test
     ctest --output-on-failure --timeout 600
