@@ -143,7 +143,7 @@ int run()
     printTimes("(a) opendb", openMs);
     printTimes("(b) opendb + loadlists", openListsMs, listsFaults);
     printTimes("    of which loadlists", listsOnlyMs);
-    printTimes("    of which reading all rows", snapshotMs, snapshotFaults);
+    printTimes("    (compare: a record set of all rows)", snapshotMs, snapshotFaults);
     printTimes("(c) load (loading window too)", loadMs, loadFaults);
     printTimes("    MainWindow construction", constructEachMs);
     std::printf("  %-34s %.2f ms\n", "first MainWindow construction", constructMs);
@@ -173,16 +173,5 @@ int run()
 
 int main(int argc, char *argv[])
 {
-    bench::preferOffscreen();
-    QApplication app(argc, argv);
-    QApplication::setFont(chineseFont(10.5));
-    try {
-        return run();
-    } catch (const store::DbError &e) {
-        std::fprintf(stderr, "database failure: %s\n", e.what());
-        return 1;
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "failure: %s\n", e.what());
-        return 1;
-    }
+    return bench::runInApplication(argc, argv, run);
 }

@@ -247,16 +247,5 @@ int run()
 
 int main(int argc, char *argv[])
 {
-    bench::preferOffscreen();
-    QApplication app(argc, argv);
-    QApplication::setFont(chineseFont(10.5));
-    try {
-        return run();
-    } catch (const store::DbError &e) {
-        std::fprintf(stderr, "database failure: %s\n", e.what());
-        return 1;
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "failure: %s\n", e.what());
-        return 1;
-    }
+    return bench::runInApplication(argc, argv, run);
 }

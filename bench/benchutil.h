@@ -3,6 +3,10 @@
 // Small helpers shared by the benchmark programs: timing, order statistics
 // and the process's memory figures from /proc.
 
+#include "platform/fonts.h"
+#include "store/error.h"
+
+#include <QApplication>
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -126,6 +130,23 @@ inline void preferOffscreen()
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+}
+
+
+// Runs a benchmark body in a headless application; failures end it with status 1.
+inline int runInApplication(int argc, char *argv[], int (*body)())
+{
+    preferOffscreen();
+    QApplication app(argc, argv);
+    QApplication::setFont(chineseFont(10.5));
+    try {
+        return body();
+    } catch (const store::DbError &e) {
+        std::fprintf(stderr, "database failure: %s\n", e.what());
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "failure: %s\n", e.what());
+    }
+    return 1;
 }
 
 } // namespace quorvel::bench
