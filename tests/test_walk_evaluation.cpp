@@ -38,6 +38,13 @@ class WalkEvaluationTest : public QObject {
                       student("Y", "高一", "2班")});
     }
 
+    // Starts the walk through 高一 1班.
+    static void startWalk(WindowFixture &f)
+    {
+        f.choose("高一", "1班");
+        f.click("PushButton3");
+    }
+
     static void grade(WindowFixture &f, int index)
     {
         f.find<QComboBox>("ComboBox3")->setCurrentIndex(index);
@@ -54,8 +61,7 @@ private slots:
         WindowFixture f;
         threeStudents(f);
         QVERIFY(f.open());
-        f.choose("高一", "1班");
-        f.click("PushButton3");
+        startWalk(f);
         QCOMPARE(f.buttonText("PushButton3"), QStringLiteral("停止依次点名"));
         QVERIFY(f.find<QGroupBox>("GroupBox4")->isEnabled());
         QVERIFY(!f.find<QPushButton>("PushButton1")->isEnabled());
@@ -96,8 +102,7 @@ private slots:
         WindowFixture f;
         f.db.add(student("独"));
         QVERIFY(f.open());
-        f.choose("高一", "1班");
-        f.click("PushButton3");
+        startWalk(f);
         for (const char *b : {"PushButton7", "prev", "PushButton5", "PushButton6"}) {
             f.click(b);
             QCOMPARE(f.shownName(), QStringLiteral("独"));
@@ -110,8 +115,7 @@ private slots:
         WindowFixture f;
         threeStudents(f);
         QVERIFY(f.open());
-        f.choose("高一", "1班");
-        f.click("PushButton3");
+        startWalk(f);
         f.click("PushButton6");
         f.click("PushButton3");
         f.db.add(student("D"));
@@ -170,8 +174,7 @@ private slots:
         f.click("PushButton4");
         QCOMPARE(f.messages.lastText(), QStringLiteral("你还没进行任何形式的点名！"));
 
-        f.choose("高一", "1班");
-        f.click("PushButton3");
+        startWalk(f);
         grade(f, -1);
         f.click("PushButton4");
         QCOMPARE(f.messages.lastText(), QStringLiteral("请选择评价等级！"));
@@ -213,8 +216,7 @@ private slots:
         a.deducted = std::int64_t{5};
         f.db.add(a);
         QVERIFY(f.open());
-        f.choose("高一", "1班");
-        f.click("PushButton3");
+        startWalk(f);
         const std::int64_t before = whole(f.db.value("A", column.toStdString()));
 
         grade(f, index);
@@ -242,8 +244,7 @@ private slots:
         a.deducted = std::int64_t{5};
         f.db.addMany({a, student("B"), student("C")});
         QVERIFY(f.open());
-        f.choose("高一", "1班");
-        f.click("PushButton3");
+        startWalk(f);
         grade(f, 0);
 
         credits(f, "2");
@@ -296,8 +297,7 @@ private slots:
         WindowFixture f;
         threeStudents(f);
         QVERIFY(f.open());
-        f.choose("高一", "1班");
-        f.click("PushButton3");
+        startWalk(f);
         grade(f, 0);
         credits(f, "9");
 
@@ -327,8 +327,7 @@ private slots:
         threeStudents(f);
         f.db.connect()->exec("UPDATE student SET \"良好\" = 'abc' WHERE \"姓名\" = 'A'");
         QVERIFY(f.open());
-        f.choose("高一", "1班");
-        f.click("PushButton3");
+        startWalk(f);
         grade(f, 1);
         credits(f, "4");
         f.click("PushButton4");
@@ -343,8 +342,7 @@ private slots:
         WindowFixture f;
         threeStudents(f);
         QVERIFY(f.open());
-        f.choose("高一", "1班");
-        f.click("PushButton3");
+        startWalk(f);
         grade(f, 0);
 
         // Another copy of the program records for A meanwhile.
