@@ -1,5 +1,7 @@
 // Quorvel: calls on one student of a class and records the teacher's evaluation.
 
+#include "app/commandline.h"
+#include "app/datalocation.h"
 #include "app/wiring.h"
 #include "platform/clock.h"
 #include "platform/filedialog.h"
@@ -11,14 +13,35 @@
 #include "store/store.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // --help and --version answer on the terminal, without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const quorvel::CommandLine command =
+        quorvel::readCommandLine(arguments, QStringLiteral(QUORVEL_VERSION));
+    if (command.action != quorvel::CommandLine::Action::Run) {
+        std::fputs(command.text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
     QApplication app(argc, argv);
+    if (argc > 1) {  // what the toolkit did not take either
+        std::fputs(quorvel::unknownArgumentText(QString::fromLocal8Bit(argv[1]))
+                       .toLocal8Bit().constData(), stderr);
+        return 2;
+    }
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setFont(quorvel::chineseFont(10.5));
+    QApplication::setDesktopFileName(QStringLiteral("org.quorvel.Quorvel"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.Quorvel")));
 
     // The toolkit's own texts (file dialog, context menus) in Simplified Chinese.
     QTranslator qtTexts;
@@ -33,7 +56,11 @@ int main(int argc, char *argv[])
     const quorvel::Services services{messages, files, clock, random,
                                      QCoreApplication::applicationDirPath()};
 
-    quorvel::store::Store store(services.programDirectory.toStdString());
+    const quorvel::DataLocation data =
+        quorvel::chooseDataLocation(quorvel::probeDataFacts(services.programDirectory));
+    if (!quorvel::offerNewDatabase(data, messages))
+        return 1;
+    quorvel::store::Store store(data.directory.toStdString());
     quorvel::MainWindow main(store, services);
     quorvel::connectDialogs(main, store, services);
     if (!main.load())
