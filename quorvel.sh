@@ -4,6 +4,8 @@
 #                       if there is none, and start Quorvel
 #   ./quorvel.sh test   install what is missing, build with AddressSanitizer and
 #                       UndefinedBehaviorSanitizer, and run every test headless
+#   ./quorvel.sh package  (optional) build the Debian package quorvel_*.deb in
+#                       build-package/ and check it with lintian
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -12,11 +14,12 @@ PACKAGES=(
   qt6-base-dev qt6-translations-l10n
   libsqlcipher-dev
   fonts-noto-cjk
+  desktop-file-utils appstream
 )
 
-install_missing() {
+install_missing() {  # install_missing [extra packages...]
   local missing=() p
-  for p in "${PACKAGES[@]}"; do
+  for p in "${PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -49,8 +52,16 @@ case "${1:-}" in
     cd build-test
     ctest --output-on-failure --timeout 600
     ;;
+  package)
+    install_missing lintian
+    cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
+    cmake --build build-package --target package_contents -j"$(nproc)"
+    (cd build-package && cpack -G DEB)
+    lintian --fail-on error build-package/quorvel_*.deb
+    ls build-package/quorvel_*.deb
+    ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac
