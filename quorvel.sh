@@ -11,7 +11,9 @@ PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-translations-l10n
   libsqlcipher-dev
+  libxlsxwriter-dev
   fonts-noto-cjk
+  python3-openpyxl
 )
 
 install_missing() {
