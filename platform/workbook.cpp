@@ -159,6 +159,12 @@ void XlsxWorkbookWriter::write(const QString &path, const Sheet &sheet)
             fail(reasonFor(result, savedErrno, path));
     }
 
+    // A new file gets the usual permissions, a replaced one keeps its own.
+    QFile::setPermissions(part.fileName(),
+                          target.exists() ? QFile::permissions(target.absoluteFilePath())
+                                          : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser
+                                                | QFile::WriteUser | QFile::ReadGroup
+                                                | QFile::ReadOther);
     if (std::rename(partName.constData(), QFile::encodeName(target.absoluteFilePath()).constData())
         != 0)
         fail(QStringLiteral("无法写入文件%1（%2）")

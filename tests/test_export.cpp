@@ -244,6 +244,7 @@ void TestExport::savesWhereAskedWithoutProgram()
     QCOMPARE(e.messages.shown.size(), std::size_t{1});
     QCOMPARE(e.messages.shown[0].style, MessageStyle::Information);
     QCOMPARE(e.messages.lastText(), QStringLiteral("评价数据已保存至：") + path);
+    QVERIFY(QFileInfo(path).permission(QFile::ReadOther));
     const Workbook book = readBack(path);
     QCOMPARE(book.row(3).first(), QStringLiteral("甲"));
     QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"评价.xlsx"});
