@@ -5,6 +5,9 @@
 #include "platform/flexgrid.h"
 #include "platform/geometry.h"
 #include "platform/panelbar.h"
+#include "store/connection.h"
+#include "store/recordset.h"
+#include "store/statements.h"
 #include "store/store.h"
 #include "tests/support/windowfixture.h"
 
@@ -112,6 +115,7 @@ private slots:
     void queryShowsExactlyTheClass();
     void databaseFailureKeepsGrid();
     void gridKeepsCellsAcrossRowChanges();
+    void olderFileGainsClassIndex();
 };
 
 void TestBrowse::loadedDialog()
@@ -325,6 +329,32 @@ void TestBrowse::gridKeepsCellsAcrossRowChanges()
     grid.setTextMatrix(0, 3, QStringLiteral("x"));
     QVERIFY(grid.TextMatrix(5, 0).isEmpty());
     QCOMPARE(grid.Rows(), 1);
+}
+
+void TestBrowse::olderFileGainsClassIndex()
+{
+    // A file made before the index existed, still open in another program.
+    TempDatabase db;
+    db.generate(200, 10);
+    auto other = db.connect();
+    other->exec("DROP INDEX student_grade_class");
+
+    store::Store store(db.directoryPath());
+    store.opendb();
+    const store::Query query = store::studentsOfClass("高2000级", "3班");
+    store::Statement plan(*store.conn, "EXPLAIN QUERY PLAN " + query.sql);
+    QString steps;
+    while (plan.step())
+        steps += QString::fromStdString(store::displayText(plan.column(3))) + u'\n';
+    QVERIFY2(steps.contains(QStringLiteral("USING INDEX student_grade_class")), qPrintable(steps));
+    QVERIFY2(!steps.contains(QStringLiteral("TEMP B-TREE")), qPrintable(steps));
+    // The file reads as before, from both connections.
+    store::RecordSet rs;
+    rs.open(store.conn, query);
+    QCOMPARE(rs.recordCount(), 20);
+    store::Statement count(*other, "SELECT count(*) FROM student");
+    QVERIFY(count.step());
+    QCOMPARE(std::get<std::int64_t>(count.column(0)), std::int64_t{200});
 }
 
 QTEST_MAIN(TestBrowse)
