@@ -1,15 +1,13 @@
 // The evaluation browser: its controls as loaded, the refusals, and the query
 // that fills the grid with one class.
 
-#include "exchange/browsedialog.h"
-#include "platform/flexgrid.h"
 #include "platform/geometry.h"
 #include "platform/panelbar.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 #include "store/statements.h"
 #include "store/store.h"
-#include "tests/support/windowfixture.h"
+#include "tests/support/browserfixture.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
@@ -27,59 +25,6 @@ StudentRow student(const std::string &name, std::optional<std::string> grade,
 {
     return {name, std::move(grade), std::move(className), base + 1, base + 2, base + 3, base + 4};
 }
-
-// A main window on a database, and a browser opened from it.
-struct Browser : WindowFixture {
-    std::unique_ptr<BrowseDialog> dialog;
-
-    explicit Browser(const std::vector<StudentRow> &rows)
-    {
-        db.addMany(rows);
-        if (!open())
-            qFatal("main window did not open");
-        reopen();
-    }
-    void reopen()
-    {
-        dialog.reset();
-        dialog = std::make_unique<BrowseDialog>(*store, services, window->gradeItems(),
-                                                window->classItems(), window.get());
-        dialog->show();
-    }
-    template <typename T>
-    T *control(const char *name) const
-    {
-        T *w = dialog->findChild<T *>(QLatin1String(name));
-        return w ? w : (qFatal("no control %s", name), nullptr);
-    }
-    FlexGrid *grid() const { return control<FlexGrid>("Grid1"); }
-
-    // Chooses items by text; a null text chooses none.
-    void query(const QString &grade, const QString &className) const
-    {
-        auto *grades = control<QComboBox>("ComboBox1");
-        auto *classes = control<QComboBox>("ComboBox2");
-        grades->setCurrentIndex(grade.isNull() ? -1 : grades->findText(grade, Qt::MatchExactly));
-        classes->setCurrentIndex(className.isNull() ? -1 : classes->findText(className, Qt::MatchExactly));
-        QTest::mouseClick(control<QPushButton>("PushButton1"), Qt::LeftButton);
-    }
-    QStringList row(int r) const
-    {
-        QStringList cells;
-        for (int c = 0; c < 8; ++c)
-            cells << grid()->TextMatrix(r, c);
-        return cells;
-    }
-    QStringList names() const
-    {
-        QStringList list;
-        for (int r = 1; r < grid()->Rows(); ++r)
-            list << grid()->TextMatrix(r, 0);
-        return list;
-    }
-    // The database objects are closed between clicks.
-    bool released() const { return !store->conn && !store->rs2->isOpen(); }
-};
 
 QStringList items(const QComboBox *box)
 {
@@ -104,7 +49,7 @@ private slots:
 void TestBrowse::loadedDialog()
 {
     // An empty grade and an empty class are items like any other.
-    Browser b({student("甲", "高2023级", "1班"), student("乙", "", "2班"),
+    BrowserFixture b({student("甲", "高2023级", "1班"), student("乙", "", "2班"),
                student("丙", "高2024级", ""), student("丁", std::nullopt, "1班")});
     QCOMPARE(b.dialog->objectName(), QStringLiteral("browsj"));
     QCOMPARE(b.dialog->windowTitle(), QStringLiteral("评价数据导出"));
@@ -160,7 +105,7 @@ void TestBrowse::loadedDialog()
 
 void TestBrowse::refusalsLeaveGridAlone()
 {
-    Browser b({student("甲", "高2023级", "1班"), student("乙", "", "2班"),
+    BrowserFixture b({student("甲", "高2023级", "1班"), student("乙", "", "2班"),
                student("丙", "高2023级", "")});
     // Nothing chosen, grade only, class only, and the empty items chosen;
     // first on the grid as loaded, then on a grid that shows a class.
@@ -181,7 +126,7 @@ void TestBrowse::refusalsLeaveGridAlone()
             QCOMPARE(b.messages.shown.back().style, MessageStyle::Error);
             QCOMPARE(b.grid()->Rows(), 2);
             QCOMPARE(b.row(1), shown);
-            QVERIFY(b.released());
+            QVERIFY(!b.store->conn && !b.store->rs2->isOpen());
         }
     }
 }
@@ -207,14 +152,14 @@ void TestBrowse::queryShowsExactlyTheClass()
         rows.push_back(student("小" + std::to_string(i), "高2024级", "小班"));
         small << QStringLiteral("小%1").arg(i);
     }
-    Browser b(rows);
+    BrowserFixture b(rows);
 
     b.query(QStringLiteral("高2023级"), QStringLiteral("3班"));
     QCOMPARE(b.grid()->Rows(), 4);
     QCOMPARE(b.row(1), QStringList({"张三", "高2023级", "3班", "1", "2", "3", "4", "3"}));
     QCOMPARE(b.row(2), QStringList({"李四", "高2023级", "3班", "11", "12", "13", "14", "0"}));
     QCOMPARE(b.row(3), QStringList({"王五", "高2023级", "3班", "21", "22", "23", "24", "2.5"}));
-    QVERIFY(b.released());
+    QVERIFY(!b.store->conn && !b.store->rs2->isOpen());
 
     b.query(QStringLiteral("高2024级"), QStringLiteral("大班"));
     QCOMPARE(b.grid()->Rows(), 31);
@@ -227,7 +172,7 @@ void TestBrowse::queryShowsExactlyTheClass()
     QCOMPARE(b.messages.lastText(), QStringLiteral("没有相应的数据！"));
     QCOMPARE(b.messages.shown.back().style, MessageStyle::Error);
     QCOMPARE(b.names(), small);
-    QVERIFY(b.released());
+    QVERIFY(!b.store->conn && !b.store->rs2->isOpen());
 
     b.query(QStringLiteral(" "), QStringLiteral("5班"));
     QCOMPARE(b.names(), QStringList{"空格"});
@@ -238,14 +183,14 @@ void TestBrowse::queryShowsExactlyTheClass()
 
 void TestBrowse::databaseFailureKeepsGrid()
 {
-    Browser b({student("甲", "高2023级", "1班"), student("乙", "高2023级", "1班")});
+    BrowserFixture b({student("甲", "高2023级", "1班"), student("乙", "高2023级", "1班")});
     b.query(QStringLiteral("高2023级"), QStringLiteral("1班"));
     std::filesystem::remove(b.db.path());
     b.query(QStringLiteral("高2023级"), QStringLiteral("1班"));
     QCOMPARE(b.messages.shown.size(), std::size_t{1});
     QVERIFY(b.messages.lastText().startsWith(QStringLiteral("数据库操作失败：找不到")));
     QCOMPARE(b.names(), QStringList({"甲", "乙"}));
-    QVERIFY(b.released());
+    QVERIFY(!b.store->conn && !b.store->rs2->isOpen());
 }
 
 void TestBrowse::olderFileGainsClassIndex()
