@@ -131,7 +131,8 @@ void XlsxWorkbookWriter::write(const QString &path, const Sheet &sheet)
     // failure never costs the file that was there.
     const QFileInfo target(path);
     if (!target.absoluteDir().exists())
-        fail(QStringLiteral("文件夹%1不存在").arg(QDir::toNativeSeparators(target.absolutePath())));
+        fail(QStringLiteral("文件夹%1不存在")
+                 .arg(QDir::toNativeSeparators(target.absolutePath())));
     QTemporaryFile part(target.absoluteDir().filePath(QStringLiteral(".quorvel-XXXXXX.part")));
     if (!part.open())
         fail(QStringLiteral("无法在%1中创建文件（%2）")

@@ -28,7 +28,8 @@ ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
 rows = [[c.value for c in r] for r in ws.iter_rows(min_row=1, max_row=ws.max_row, max_col=8)]
 looks = [["%s %s %s %s %s %s,%s,%s,%s" % (c.data_type, c.font.name, bool(c.font.b), c.font.sz,
           c.alignment.horizontal, c.border.left.style, c.border.right.style, c.border.top.style,
-          c.border.bottom.style) for c in r] for r in ws.iter_rows(min_row=1, max_row=len(rows) + 1, max_col=9)]
+          c.border.bottom.style) for c in r]
+         for r in ws.iter_rows(min_row=1, max_row=len(rows) + 1, max_col=9)]
 print(json.dumps({"rows": rows, "looks": looks, "merged": [str(r) for r in ws.merged_cells.ranges]}))
 )";
 
@@ -186,17 +187,20 @@ void TestExport::systemLauncherStartsDetached()
     const QString noted = bin.filePath(QStringLiteral("args"));
     QFile script(bin.filePath(QStringLiteral("soffice")));
     QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' && /bin/mv '%1.part' '%1'\n")
+    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' &&"
+                                " /bin/mv '%1.part' '%1'\n")
                      .arg(noted).toUtf8());
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(bin.path()));
     SystemLauncher launcher;
-    const QString found = launcher.findProgram({QStringLiteral("libreoffice"), QStringLiteral("soffice")});
+    const QString found =
+        launcher.findProgram({QStringLiteral("libreoffice"), QStringLiteral("soffice")});
     const QString none = launcher.findProgram({QStringLiteral("libreoffice")});
     QString reason;
-    const bool started = launcher.startDetached(found, {QStringLiteral("-n"), QStringLiteral("/tmp/工作簿 1.xlsx")}, &reason);
+    const QStringList arguments{QStringLiteral("-n"), QStringLiteral("/tmp/工作簿 1.xlsx")};
+    const bool started = launcher.startDetached(found, arguments, &reason);
     const bool missing = launcher.startDetached(bin.filePath(QStringLiteral("gone")), {}, &reason);
     qputenv("PATH", path);
 
