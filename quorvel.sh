@@ -13,8 +13,10 @@ PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-translations-l10n
   libsqlcipher-dev
+  libxlsxwriter-dev
   fonts-noto-cjk
   desktop-file-utils appstream
+  python3-openpyxl
 )
 
 install_missing() {  # install_missing [extra packages...]

@@ -7,8 +7,10 @@
 #include "platform/filedialog.h"
 #include "platform/fonts.h"
 #include "platform/geometry.h"
+#include "platform/launcher.h"
 #include "platform/messagebox.h"
 #include "platform/random.h"
+#include "platform/workbook.h"
 #include "rollcall/mainwindow.h"
 #include "store/store.h"
 
@@ -53,8 +55,11 @@ int main(int argc, char *argv[])
     quorvel::QtFileDialog files;
     quorvel::SystemClock clock;
     quorvel::SplitMixRandom random;
+    quorvel::XlsxWorkbookWriter workbooks;
+    quorvel::SystemLauncher launcher;
     const quorvel::Services services{messages, files, clock, random,
-                                     QCoreApplication::applicationDirPath()};
+                                     QCoreApplication::applicationDirPath(),
+                                     &workbooks, &launcher};
 
     const quorvel::DataLocation data =
         quorvel::chooseDataLocation(quorvel::probeDataFacts(services.programDirectory));

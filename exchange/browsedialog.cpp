@@ -1,20 +1,180 @@
 #include "exchange/browsedialog.h"
 
+#include "platform/flexgrid.h"
 #include "platform/fonts.h"
 #include "platform/geometry.h"
+#include "platform/messagebox.h"
+#include "platform/panelbar.h"
+#include "store/error.h"
+#include "store/recordset.h"
+#include "store/schema.h"
+#include "store/statements.h"
+#include "store/store.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <array>
+#include <string_view>
+#include <vector>
 
 namespace quorvel {
+
+namespace {
+
+constexpr int kColumns = 8;
+// The grid's columns: the header of each is the student column it shows.
+constexpr std::array<std::string_view, kColumns> kFields{
+    store::kName, store::kGrade, store::kClass, store::kExcellent,
+    store::kGood, store::kPass,  store::kFail,  store::kDeducted};
+constexpr std::array<int, kColumns> kWidths{1200, 2200, 1200, 1200, 1200, 1200, 1200, 1500};
+
+const QString kNoClassChosen = QStringLiteral("没选择年级或班级！");
+const QString kNoStudents = QStringLiteral("没有相应的数据！");
+const QString kDatabaseFailed = QStringLiteral("数据库操作失败：");
+
+QString fieldName(int column)
+{
+    const std::string_view f = kFields[static_cast<std::size_t>(column)];
+    return QString::fromUtf8(f.data(), static_cast<qsizetype>(f.size()));
+}
+
+// The query of one grade and class, exactly as chosen.
+store::Query classQuery(const QString &grade, const QString &className)
+{
+    return store::studentsOfClass(grade.toStdString(), className.toStdString());
+}
+
+template <typename W, typename... Args>
+W *make(QWidget *parent, const char *name, Args &&...args)
+{
+    auto *w = new W(std::forward<Args>(args)..., parent);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+// Places a control by its twips.
+void place(QWidget *w, int left, int top, int width, int height)
+{
+    w->setGeometry(twips(left), twips(top), twips(width), twips(height));
+}
+
+} // namespace
 
 BrowseDialog::BrowseDialog(store::Store &store, const Services &services,
                            const QStringList &grades, const QStringList &classes,
                            QWidget *parent)
-    : QDialog(parent), store_(store), services_(services), grades_(grades), classes_(classes)
+    : QDialog(parent), store_(store), services_(services)
 {
     setObjectName(QStringLiteral("browsj"));
     setWindowTitle(QStringLiteral("评价数据导出"));
-    setFont(chineseFont(10.5));
+    setFont(chineseFont(9));
     setFixedSize(twips(11535), twips(8775));
     setModal(true);
+    buildControls();
+    load(grades, classes);
+    connect(PushButton1, &QPushButton::clicked, this, &BrowseDialog::showClass);
+    connect(PushButton2, &QPushButton::clicked, this, &BrowseDialog::exportToWorkbook);
+}
+
+void BrowseDialog::buildControls()
+{
+    GroupBox2 = make<QGroupBox>(this, "GroupBox2");
+    Label4 = make<QLabel>(GroupBox2, "Label4", QStringLiteral("年级"));
+    ComboBox1 = make<QComboBox>(GroupBox2, "ComboBox1");
+    Label5 = make<QLabel>(GroupBox2, "Label5", QStringLiteral("班级"));
+    ComboBox2 = make<QComboBox>(GroupBox2, "ComboBox2");
+    PushButton1 = make<QPushButton>(GroupBox2, "PushButton1", QStringLiteral("确  定"));
+    PushButton2 = make<QPushButton>(GroupBox2, "PushButton2", QStringLiteral("导出至Excel"));
+    // Enter in a list must not "accept" the dialog and close it.
+    PushButton1->setAutoDefault(false);
+    PushButton2->setAutoDefault(false);
+
+    Grid1 = new FlexGrid(kColumns, 2, this);
+    Grid1->setObjectName(QStringLiteral("Grid1"));
+    Grid1->setFont(chineseFont(9));
+
+    StatusBar1 = new PanelBar({twips(2313), twips(2313), twips(2313), twips(2313), twips(2400)},
+                              this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+
+    place(GroupBox2, 1440, 120, 8655, 735);
+    // The labels keep their tops; their height is the font's, so that no
+    // stroke is cut off.
+    place(Label4, 120, 300, 360, 180);
+    place(Label5, 3720, 300, 360, 180);
+    for (QLabel *l : {Label4, Label5}) {
+        l->setFixedHeight(std::max(l->height(), l->fontMetrics().height()));
+        l->move(l->x(), l->y() - (l->height() - twips(180)) / 2);
+    }
+    place(ComboBox1, 600, 240, 3015, 300);
+    place(ComboBox2, 4200, 240, 1455, 300);
+    place(PushButton1, 5880, 203, 1095, 375);
+    place(PushButton2, 7080, 203, 1335, 375);
+    place(Grid1, 180, 960, 11175, 7215);
+    place(StatusBar1, 0, 8280, 11535, 495);
+}
+
+void BrowseDialog::load(const QStringList &grades, const QStringList &classes)
+{
+    for (int c = 0; c < kColumns; ++c) {
+        Grid1->setColWidth(c, kWidths[static_cast<std::size_t>(c)]);
+        Grid1->setTextMatrix(0, c, fieldName(c));
+    }
+    // Copied whole and in order, empty items included; nothing is chosen.
+    ComboBox1->addItems(grades);
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox2->addItems(classes);
+    ComboBox2->setCurrentIndex(-1);
+}
+
+void BrowseDialog::showClass()
+{
+    const QString grade = ComboBox1->currentText();
+    const QString className = ComboBox2->currentText();
+    if (grade.isEmpty() || className.isEmpty()) {
+        services_.messages.show(kNoClassChosen, MessageStyle::Error);
+        return;
+    }
+
+    // Every row is read before the grid changes: a failure on the way leaves
+    // it showing what it showed.
+    std::vector<std::array<QString, kColumns>> rows;
+    try {
+        store_.rs2 = std::make_unique<store::RecordSet>();
+        store_.opendb();
+        store::RecordSet &rs2 = *store_.rs2;
+        rs2.open(store_.conn, classQuery(grade, className));
+        std::array<int, kColumns> index{};
+        for (std::size_t c = 0; c < index.size(); ++c)
+            index[c] = rs2.columnIndex(kFields[c]);
+        rows.reserve(static_cast<std::size_t>(rs2.recordCount()));
+        for (rs2.moveFirst(); !rs2.eof(); rs2.moveNext()) {
+            auto &row = rows.emplace_back();
+            for (std::size_t c = 0; c < row.size(); ++c)
+                row[c] = QString::fromStdString(store::displayText(rs2.field(index[c])));
+        }
+        rs2.close();
+        store_.closeConn();
+    } catch (const std::exception &e) {
+        store_.rs2->close();
+        store_.closeConn();
+        services_.messages.show(kDatabaseFailed + QString::fromUtf8(e.what()), MessageStyle::Error);
+        return;
+    }
+
+    if (rows.empty()) {
+        services_.messages.show(kNoStudents, MessageStyle::Error);
+        return;
+    }
+    Grid1->setRows(1);
+    Grid1->setRows(static_cast<int>(rows.size()) + 1);
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < kColumns; ++c)
+            Grid1->setTextMatrix(static_cast<int>(r) + 1, c, rows[r][static_cast<std::size_t>(c)]);
+    Grid1->scrollToTop();
 }
 
 } // namespace quorvel

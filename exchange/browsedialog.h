@@ -5,24 +5,58 @@
 #include <QDialog>
 #include <QStringList>
 
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
 namespace quorvel::store {
 class Store;
 }
 
 namespace quorvel {
 
+class FlexGrid;
+class PanelBar;
+struct Sheet;
+
 // Shows one class's tallies in a grid and exports them to a workbook. It is
-// given the main window's grade and class lists as they stand when it opens.
+// given the main window's grade and class lists as they stand when it opens,
+// and only ever reads the database.
 class BrowseDialog : public QDialog {
     Q_OBJECT
 public:
     BrowseDialog(store::Store &store, const Services &services, const QStringList &grades,
                  const QStringList &classes, QWidget *parent = nullptr);
 
+public slots:
+    // "确  定": the chosen class's students, one row each, in the grid.
+    void showClass();
+    // "导出至Excel": the grid, under the chosen grade and class, into a new
+    // workbook opened in the spreadsheet program (or saved where the teacher
+    // says when there is none).
+    void exportToWorkbook();
+
 private:
+    void buildControls();
+    void load(const QStringList &grades, const QStringList &classes);
+
+    // The sheet of an export: the title merged over the grid's width, then
+    // every grid row, header first, framed.
+    Sheet evaluationSheet(const QString &title) const;
+    // Writes the sheet where the teacher chooses; false after a cancel.
+    bool saveWorkbook(const Sheet &sheet, const QString &grade, const QString &className);
+
     store::Store &store_;
     Services services_;
-    QStringList grades_, classes_;
+
+    // Controls, by their object names.
+    QGroupBox *GroupBox2;
+    QLabel *Label4, *Label5;
+    QComboBox *ComboBox1, *ComboBox2;
+    QPushButton *PushButton1, *PushButton2;
+    FlexGrid *Grid1;
+    PanelBar *StatusBar1;
 };
 
 } // namespace quorvel

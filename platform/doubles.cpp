@@ -28,6 +28,38 @@ QString ScriptedFileDialog::openFile(const QString &label, const QString &patter
     return p;
 }
 
+QString ScriptedFileDialog::saveFile(const QString &, const QString &, const QString &,
+                                     const QString &suggested)
+{
+    ++savesAsked;
+    lastSuggested = suggested;
+    if (savePaths.empty())
+        return {};
+    QString p = savePaths.front();
+    savePaths.pop_front();
+    return p;
+}
+
+QString ScriptedLauncher::findProgram(const QStringList &names) const
+{
+    for (const QString &name : names)
+        if (installed.contains(name))
+            return QStringLiteral("/usr/bin/") + name;
+    return {};
+}
+
+bool ScriptedLauncher::startDetached(const QString &program, const QStringList &arguments,
+                                     QString *reason)
+{
+    if (!failure.isEmpty()) {
+        if (reason)
+            *reason = failure;
+        return false;
+    }
+    started.push_back({program, arguments});
+    return true;
+}
+
 double ScriptedRandom::next()
 {
     if (values.empty())

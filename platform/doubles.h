@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/filedialog.h"
+#include "platform/launcher.h"
 #include "platform/messagebox.h"
 #include "platform/random.h"
 
@@ -41,6 +42,31 @@ public:
     std::deque<QString> paths;
     QString lastLabel, lastPattern;
     int opened = 0;
+
+    QString saveFile(const QString &caption, const QString &label, const QString &pattern,
+                     const QString &suggested) override;
+    // Paths to save to, in order; an empty queue means the teacher cancels.
+    std::deque<QString> savePaths;
+    QString lastSuggested;
+    int savesAsked = 0;
+};
+
+// A desktop where only the named programs are installed (found as
+// "/usr/bin/NAME"), and where starting one does nothing but note it.
+class ScriptedLauncher final : public Launcher {
+public:
+    QString findProgram(const QStringList &names) const override;
+    bool startDetached(const QString &program, const QStringList &arguments,
+                       QString *reason) override;
+
+    QStringList installed;
+    // When set, every start fails with this reason.
+    QString failure;
+    struct Start {
+        QString program;
+        QStringList arguments;
+    };
+    std::vector<Start> started;
 };
 
 class ManualClock final : public Clock {

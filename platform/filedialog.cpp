@@ -13,4 +13,21 @@ QString QtFileDialog::openFile(const QString &label, const QString &pattern)
                                         QStringLiteral("%1(%2)").arg(label, pattern));
 }
 
+QString QtFileDialog::saveFile(const QString &caption, const QString &label,
+                               const QString &pattern, const QString &suggested)
+{
+    QWidget *owner = QApplication::activeModalWidget() ? QApplication::activeModalWidget()
+                                                       : QApplication::activeWindow();
+    QFileDialog dialog(owner, caption, suggested, QStringLiteral("%1(%2)").arg(label, pattern));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // "*.xlsx" gives the suffix a typed name without one receives.
+    if (pattern.startsWith(QLatin1String("*.")))
+        dialog.setDefaultSuffix(pattern.mid(2));
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace quorvel

@@ -2,6 +2,7 @@
 
 #include "store/connection.h"
 #include "store/error.h"
+#include "store/indexes.h"
 
 #include <array>
 #include <cerrno>
@@ -67,6 +68,7 @@ void createDatabase(const std::string &path)
                    "\"及格\" INTEGER NOT NULL DEFAULT 0,"
                    "\"不及格\" INTEGER NOT NULL DEFAULT 0,"
                    "\"倒扣学分\" NUMERIC NOT NULL DEFAULT 0)");
+        ensureIndexes(*conn);
     } catch (...) {
         ::unlink(path.c_str());
         throw;

@@ -1,6 +1,7 @@
 #include "store/store.h"
 
 #include "store/error.h"
+#include "store/indexes.h"
 #include "store/schema.h"
 
 #include <filesystem>
@@ -17,6 +18,7 @@ void Store::opendb()
         throw DbError(Condition::MissingFile, 0, "找不到数据库文件");
     auto opened = Connection::open(path_, kDatabasePassword);
     verifySchema(*opened);
+    ensureIndexes(*opened);
     conn = std::move(opened);
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/doubles.h"
 #include "platform/services.h"
+#include "platform/workbook.h"
 #include "rollcall/mainwindow.h"
 #include "rollcall/panelstatusbar.h"
 #include "store/store.h"
@@ -24,7 +25,9 @@ struct WindowFixture {
     ScriptedFileDialog files;
     ManualClock clock;
     ScriptedRandom random;
-    Services services{messages, files, clock, random, db.directory()};
+    ScriptedLauncher launcher;
+    XlsxWorkbookWriter workbooks;
+    Services services{messages, files, clock, random, db.directory(), &workbooks, &launcher};
     std::unique_ptr<store::Store> store;
     std::unique_ptr<MainWindow> window;
 
