@@ -11,6 +11,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-translations-l10n
   libsqlcipher-dev
+  libfreexl-dev python3-xlwt
   fonts-noto-cjk
 )
 

@@ -6,6 +6,7 @@
 #include "platform/fonts.h"
 #include "platform/geometry.h"
 #include "platform/messagebox.h"
+#include "platform/processworkbook.h"
 #include "platform/random.h"
 #include "rollcall/mainwindow.h"
 #include "store/store.h"
@@ -30,8 +31,11 @@ int main(int argc, char *argv[])
     quorvel::QtFileDialog files;
     quorvel::SystemClock clock;
     quorvel::SplitMixRandom random;
-    const quorvel::Services services{messages, files, clock, random,
-                                     QCoreApplication::applicationDirPath()};
+    const QString programDirectory = QCoreApplication::applicationDirPath();
+    quorvel::ProcessWorkbookReader workbooks(
+        quorvel::ProcessWorkbookReader::programIn(programDirectory));
+    const quorvel::Services services{messages, files, clock, random, programDirectory,
+                                     &workbooks};
 
     quorvel::store::Store store(services.programDirectory.toStdString());
     quorvel::MainWindow main(store, services);

@@ -8,6 +8,7 @@ class MessageBox;
 class FileDialog;
 class Clock;
 class Random;
+class WorkbookReader;
 
 // The run-time services every window is given by the entry point.
 struct Services {
@@ -17,6 +18,8 @@ struct Services {
     Random &random;
     // The directory that holds the program's own file.
     QString programDirectory;
+    // Reads the workbooks the teacher imports.
+    WorkbookReader *workbooks = nullptr;
 };
 
 } // namespace quorvel
