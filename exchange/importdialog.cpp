@@ -15,6 +15,9 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <charconv>
+#include <string>
+#include <string_view>
 
 namespace quorvel {
 
@@ -43,14 +46,19 @@ W *place(QWidget *parent, const char *name, int left, int top, int width, int he
     return w;
 }
 
-// A cell as the text stored: numbers as their plain digits.
-QString cellText(const Cell &cell)
+// A cell as the text stored: numbers as their plain digits (3, 2.5,
+// 20230101), whatever the locale.
+std::string cellText(const Cell &cell)
 {
     switch (cell.kind) {
     case Cell::Kind::Text:
         return cell.text;
-    case Cell::Kind::Number:
-        return QString::number(cell.number, 'g', 15);
+    case Cell::Kind::Number: {
+        char digits[40];
+        const auto end = std::to_chars(digits, digits + sizeof digits, cell.number,
+                                       std::chars_format::general, 15).ptr;
+        return std::string(digits, end);
+    }
     case Cell::Kind::Empty:
         break;
     }
@@ -58,14 +66,12 @@ QString cellText(const Cell &cell)
 }
 
 // Only the blank (U+0020) is trimmed, at both ends; everything inside stays.
-std::string trimmed(const QString &text)
+std::string_view trimmed(std::string_view text)
 {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return QStringView(text).sliced(begin, end - begin).toUtf8().toStdString();
+    const auto begin = text.find_first_not_of(' ');
+    if (begin == std::string_view::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
 }
 
 } // namespace
@@ -154,14 +160,15 @@ long ImportDialog::importWorkbook(const QString &path)
 {
     if (!services_.workbooks)
         throw WorkbookError(WorkbookFailure::Unreadable, 0, "没有可用的读取程序");
-    const std::unique_ptr<Worksheet> sheet = services_.workbooks->openFirstSheet(path);
-
+    // The reader opens the workbook while the database is opened.
+    const std::unique_ptr<Worksheet> sheet = services_.workbooks->openFirstSheet(path.toLocal8Bit().toStdString());
     store_.opendb();
+    const int lastRow = sheet->usedRows() - 1;  // a workbook that cannot be read fails here
+
     bool clear = false;
-    if (store::countStudents(*store_.conn) > 0)
+    if (store::hasStudents(*store_.conn))
         clear = services_.messages.show(kAskToClear, MessageStyle::Question) == Answer::Yes;
 
-    const int lastRow = sheet->usedRows() - 1;
     ProgressBar1->setRange(lastRow >= 1 ? 1 : 0, std::max(lastRow, 1));
     ProgressBar1->setValue(ProgressBar1->minimum());
     QElapsedTimer sinceRepaint;
@@ -174,10 +181,10 @@ long ImportDialog::importWorkbook(const QString &path)
     while (sheet->nextRow(row)) {
         const Cell &name = row[0];
         if (name.kind == Cell::Kind::Empty
-            || (name.kind == Cell::Kind::Text && name.text.isEmpty()))
+            || (name.kind == Cell::Kind::Text && name.text.empty()))
             break;
-        import.add(trimmed(cellText(row[0])), trimmed(cellText(row[1])),
-                   trimmed(cellText(row[2])));
+        const std::string texts[] = {cellText(row[0]), cellText(row[1]), cellText(row[2])};
+        import.add(trimmed(texts[0]), trimmed(texts[1]), trimmed(texts[2]));
         if (sinceRepaint.elapsed() >= kRepaintEveryMs) {
             showProgress(r - 1, true);
             sinceRepaint.restart();

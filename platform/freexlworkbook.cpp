@@ -2,7 +2,6 @@
 
 #include <freexl.h>
 
-#include <cstring>
 
 namespace quorvel {
 
@@ -23,17 +22,6 @@ WorkbookFailure failureOfOpen(int rc)
     }
 }
 
-// Characters, not bytes, of a UTF-8 text: every byte that does not continue
-// a sequence starts one.
-std::size_t utf8Characters(const char *text, std::size_t bytes)
-{
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < bytes; ++i)
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
-            ++n;
-    return n;
-}
-
 class FreeXlWorksheet final : public Worksheet {
 public:
     FreeXlWorksheet(const void *handle, unsigned rows, unsigned short columns)
@@ -44,7 +32,7 @@ public:
     FreeXlWorksheet(const FreeXlWorksheet &) = delete;
     FreeXlWorksheet &operator=(const FreeXlWorksheet &) = delete;
 
-    int usedRows() const override { return static_cast<int>(rows_); }
+    int usedRows() override { return static_cast<int>(rows_); }
 
     bool nextRow(SheetRow &row) override
     {
@@ -75,10 +63,10 @@ private:
             const char *text = value.value.text_value;
             if (!text)
                 throw WorkbookError(WorkbookFailure::Damaged);
-            const std::size_t bytes = std::strlen(text);
-            if (utf8Characters(text, bytes) > static_cast<std::size_t>(kMaxCellCharacters))
+            const std::string_view bytes(text);
+            if (utf8Characters(bytes) > static_cast<std::size_t>(kMaxCellCharacters))
                 throw WorkbookError(WorkbookFailure::CellTooLong, static_cast<int>(r) + 1);
-            return Cell::ofText(QString::fromUtf8(text, static_cast<qsizetype>(bytes)));
+            return Cell::ofText(std::string(bytes));
         }
         default:  // FREEXL_CELL_NULL, and formulas, which FreeXL reports as NULL
             return Cell::empty();
@@ -93,11 +81,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<Worksheet> FreeXlWorkbookReader::openFirstSheet(const QString &path)
+std::unique_ptr<Worksheet> FreeXlWorkbookReader::openFirstSheet(const std::string &path)
 {
-    const QByteArray file = path.toLocal8Bit();
     const void *handle = nullptr;
-    const int rc = freexl_open(file.constData(), &handle);
+    const int rc = freexl_open(path.c_str(), &handle);
     if (rc != FREEXL_OK) {
         if (handle)
             freexl_close(handle);

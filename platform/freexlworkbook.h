@@ -10,7 +10,7 @@ namespace quorvel {
 // through ProcessWorkbookReader.
 class FreeXlWorkbookReader final : public WorkbookReader {
 public:
-    std::unique_ptr<Worksheet> openFirstSheet(const QString &path) override;
+    std::unique_ptr<Worksheet> openFirstSheet(const std::string &path) override;
 };
 
 } // namespace quorvel

@@ -40,32 +40,24 @@ public:
         process_.start(program, {path}, QIODevice::ReadOnly);
         if (!process_.waitForStarted(silenceMs_))
             unreadable("找不到或无法启动读取程序");
-        try {
-            if (line() != sheetpipe::kGreeting)
-                malformed();
-            const QByteArray head = line();
-            if (head.startsWith("F "))
-                failure(head);
-            if (!head.startsWith("R "))
-                malformed();
-            usedRows_ = number(QByteArrayView(head).sliced(2));
-        } catch (...) {
-            stop();
-            throw;
-        }
     }
 
     // Rows below the last one asked for are of no interest.
     ~ProcessWorksheet() override { stop(); }
 
-    int usedRows() const override { return usedRows_; }
+    int usedRows() override
+    {
+        readHead();
+        return usedRows_;
+    }
 
     bool nextRow(SheetRow &row) override
     {
+        readHead();
         if (done_)
             return false;
         for (int c = 0; c < kSheetColumns; ++c) {
-            const QByteArray l = line();
+            const QByteArrayView l = line();
             if (c == 0 && l == "X") {
                 done_ = true;
                 return false;
@@ -87,36 +79,60 @@ private:
         }
     }
 
-    Cell cell(const QByteArray &l)
+    // The reader opens the workbook while the caller goes on with other work;
+    // its first lines say whether it could.
+    void readHead()
+    {
+        if (headRead_)
+            return;
+        try {
+            if (line() != sheetpipe::kGreeting)
+                malformed();
+            const QByteArrayView head = line();
+            if (head.startsWith("F "))
+                failure(head);
+            if (!head.startsWith("R "))
+                malformed();
+            usedRows_ = number(head.sliced(2));
+            headRead_ = true;
+        } catch (...) {
+            stop();
+            throw;
+        }
+    }
+
+    Cell cell(QByteArrayView l)
     {
         if (l == "E")
             return Cell::empty();
         if (l.startsWith("N ")) {
             bool ok = false;
-            const double d = QByteArrayView(l).sliced(2).toDouble(&ok);
+            const double d = l.sliced(2).toDouble(&ok);
             if (!ok)
                 malformed();
             return Cell::ofNumber(d);
         }
         if (l.startsWith("T ")) {
-            const int size = number(QByteArrayView(l).sliced(2));
+            const int size = number(l.sliced(2));
             if (size > sheetpipe::kMaxTextBytes)
                 malformed();
-            QString text = QString::fromUtf8(take(size));
-            if (take(1) != "\n")
+            const QByteArrayView bytes = take(size + 1);
+            if (bytes.back() != '\n')
                 malformed();
-            if (text.toUcs4().size() > kMaxCellCharacters)
+            const std::string_view text(bytes.data(), static_cast<std::size_t>(size));
+            if (size > kMaxCellCharacters
+                && utf8Characters(text) > static_cast<std::size_t>(kMaxCellCharacters))
                 malformed();
-            return Cell::ofText(std::move(text));
+            return Cell::ofText(std::string(text));
         }
         if (l.startsWith("F "))
             failure(l);
         malformed();
     }
 
-    [[noreturn]] void failure(const QByteArray &l)
+    [[noreturn]] void failure(QByteArrayView l)
     {
-        const QList<QByteArray> parts = l.split(' ');
+        const QList<QByteArray> parts = l.toByteArray().split(' ');
         if (parts.size() != 3)
             malformed();
         const int kind = number(parts[1]);
@@ -126,13 +142,14 @@ private:
         throw WorkbookError(static_cast<WorkbookFailure>(kind), number(parts[2]));
     }
 
-    // The next line, without its newline. Lines other than texts are short.
-    QByteArray line()
+    // The next line, without its newline; valid until the next read. Lines
+    // other than texts are short.
+    QByteArrayView line()
     {
         for (;;) {
             const qsizetype end = buffer_.indexOf('\n', pos_);
             if (end >= 0) {
-                QByteArray l = buffer_.mid(pos_, end - pos_);
+                const QByteArrayView l(buffer_.constData() + pos_, end - pos_);
                 pos_ = end + 1;
                 return l;
             }
@@ -142,11 +159,12 @@ private:
         }
     }
 
-    QByteArray take(qsizetype n)
+    // The next n bytes; valid until the next read.
+    QByteArrayView take(qsizetype n)
     {
         while (buffer_.size() - pos_ < n)
             fill();
-        QByteArray bytes = buffer_.mid(pos_, n);
+        const QByteArrayView bytes(buffer_.constData() + pos_, n);
         pos_ += n;
         return bytes;
     }
@@ -180,6 +198,7 @@ private:
     qsizetype pos_ = 0;
     int usedRows_ = 0;
     int rowsRead_ = 0;
+    bool headRead_ = false;
     bool done_ = false;
 };
 
@@ -190,9 +209,9 @@ ProcessWorkbookReader::ProcessWorkbookReader(QString program, int silenceMs)
 {
 }
 
-std::unique_ptr<Worksheet> ProcessWorkbookReader::openFirstSheet(const QString &path)
+std::unique_ptr<Worksheet> ProcessWorkbookReader::openFirstSheet(const std::string &path)
 {
-    return std::make_unique<ProcessWorksheet>(program_, path, silenceMs_);
+    return std::make_unique<ProcessWorksheet>(program_, QString::fromLocal8Bit(path), silenceMs_);
 }
 
 QString ProcessWorkbookReader::programIn(const QString &directory)

@@ -1,40 +1,58 @@
 #include "platform/sheetpipe.h"
 
+#include <charconv>
+#include <string>
+
 namespace quorvel::sheetpipe {
 
 namespace {
 
-void writeCell(const Cell &cell, std::FILE *out)
+template <typename T>
+void appendNumber(std::string &out, T value)
+{
+    char digits[32];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
+
+void appendCell(std::string &out, const Cell &cell)
 {
     switch (cell.kind) {
     case Cell::Kind::Empty:
-        std::fputs("E\n", out);
+        out += "E\n";
         return;
     case Cell::Kind::Number:
-        std::fprintf(out, "N %.17g\n", cell.number);
+        // The shortest text that reads back as the same number.
+        out += "N ";
+        appendNumber(out, cell.number);
+        out += '\n';
         return;
-    case Cell::Kind::Text: {
-        const QByteArray bytes = cell.text.toUtf8();
-        std::fprintf(out, "T %lld\n", static_cast<long long>(bytes.size()));
-        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
-        std::fputc('\n', out);
+    case Cell::Kind::Text:
+        out += "T ";
+        appendNumber(out, cell.text.size());
+        out += '\n';
+        out += cell.text;
+        out += '\n';
         return;
-    }
     }
 }
 
 } // namespace
 
-int writeSheet(WorkbookReader &reader, const QString &path, std::FILE *out)
+int writeSheet(WorkbookReader &reader, const std::string &path, std::FILE *out)
 {
     std::fprintf(out, "%s\n", kGreeting);
     try {
         auto sheet = reader.openFirstSheet(path);
         std::fprintf(out, "R %d\n", sheet->usedRows());
         SheetRow row;
-        while (sheet->nextRow(row))
+        std::string text;
+        while (sheet->nextRow(row)) {
+            text.clear();
             for (const Cell &cell : row)
-                writeCell(cell, out);
+                appendCell(text, cell);
+            std::fwrite(text.data(), 1, text.size(), out);
+        }
         std::fputs("X\n", out);
     } catch (const WorkbookError &e) {
         std::fprintf(out, "F %d %d\n", static_cast<int>(e.failure()), e.row());

@@ -8,7 +8,7 @@
 //   R <used rows>                 the sheet opened
 //   then, for every used row from row 1, three cells (columns A, B, C):
 //   E                             empty
-//   N <number>                    a number, "%.17g" in the C locale
+//   N <number>                    a number: the shortest text that reads back exactly
 //   T <bytes>                     a text: the line is followed by that many
 //   <bytes of UTF-8>              bytes and a newline
 //   X                             every used row was sent
@@ -27,6 +27,6 @@ inline constexpr int kMaxTextBytes = 4 * kMaxCellCharacters;
 
 // Writes the whole of the first sheet of the workbook at path to out;
 // returns the program's exit status.
-int writeSheet(WorkbookReader &reader, const QString &path, std::FILE *out);
+int writeSheet(WorkbookReader &reader, const std::string &path, std::FILE *out);
 
 } // namespace quorvel::sheetpipe

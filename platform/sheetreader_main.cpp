@@ -17,5 +17,5 @@ int main(int argc, char *argv[])
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     quorvel::FreeXlWorkbookReader reader;
-    return quorvel::sheetpipe::writeSheet(reader, QString::fromLocal8Bit(argv[1]), stdout);
+    return quorvel::sheetpipe::writeSheet(reader, argv[1], stdout);
 }

@@ -1,23 +1,33 @@
 #pragma once
 
-#include <QString>
-
 #include <array>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace quorvel {
+
+// The characters of a UTF-8 text: every byte that does not continue a
+// sequence starts one.
+inline std::size_t utf8Characters(std::string_view text)
+{
+    std::size_t n = 0;
+    for (char b : text)
+        if ((static_cast<unsigned char>(b) & 0xC0) != 0x80)
+            ++n;
+    return n;
+}
 
 // One cell of a worksheet: nothing, a text, or a number.
 struct Cell {
     enum class Kind { Empty, Text, Number };
     Kind kind = Kind::Empty;
-    QString text;        // Kind::Text
+    std::string text;    // Kind::Text, UTF-8
     double number = 0;   // Kind::Number
 
     static Cell empty() { return {}; }
-    static Cell ofText(QString t) { return {Kind::Text, std::move(t), 0}; }
+    static Cell ofText(std::string t) { return {Kind::Text, std::move(t), 0}; }
     static Cell ofNumber(double n) { return {Kind::Number, {}, n}; }
 };
 
@@ -56,8 +66,9 @@ private:
 class Worksheet {
 public:
     virtual ~Worksheet() = default;
-    // The number of rows of the sheet's used range (row 1 counts).
-    virtual int usedRows() const = 0;
+    // The number of rows of the sheet's used range (row 1 counts). Throws
+    // WorkbookError: a reader may open the file only when first asked.
+    virtual int usedRows() = 0;
     // Fills row with the first three cells of the next row, starting at row
     // 1; false once every used row has been read. Throws WorkbookError.
     virtual bool nextRow(SheetRow &row) = 0;
@@ -67,8 +78,9 @@ public:
 class WorkbookReader {
 public:
     virtual ~WorkbookReader() = default;
-    // Throws WorkbookError when the file is not a readable workbook.
-    virtual std::unique_ptr<Worksheet> openFirstSheet(const QString &path) = 0;
+    // path in the system's file-name encoding. Throws WorkbookError when the
+    // file is not a readable workbook, here or at the sheet's first use.
+    virtual std::unique_ptr<Worksheet> openFirstSheet(const std::string &path) = 0;
 };
 
 } // namespace quorvel

@@ -2,11 +2,10 @@
 
 namespace quorvel::store {
 
-long countStudents(const Connection &connection)
+bool hasStudents(const Connection &connection)
 {
-    Statement count(connection, "SELECT count(*) FROM student");
-    count.step();
-    return static_cast<long>(std::get<std::int64_t>(count.column(0)));
+    Statement any(connection, "SELECT 1 FROM student LIMIT 1");
+    return any.step();
 }
 
 StudentImport::StudentImport(Connection &connection, bool clearFirst)
@@ -17,13 +16,13 @@ StudentImport::StudentImport(Connection &connection, bool clearFirst)
         connection.exec("DELETE FROM student");
 }
 
-void StudentImport::add(const std::string &name, const std::string &grade,
-                        const std::string &className)
+void StudentImport::add(std::string_view name, std::string_view grade,
+                        std::string_view className)
 {
     insert_.reset();
-    insert_.bind(1, name);
-    insert_.bind(2, grade);
-    insert_.bind(3, className);
+    insert_.bindText(1, name);
+    insert_.bindText(2, grade);
+    insert_.bindText(3, className);
     insert_.run();
     ++added_;
 }

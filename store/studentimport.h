@@ -2,12 +2,12 @@
 
 #include "store/connection.h"
 
-#include <string>
+#include <string_view>
 
 namespace quorvel::store {
 
-// The number of rows of the student table.
-long countStudents(const Connection &connection);
+// Whether the student table holds any row; reads one row at most.
+bool hasStudents(const Connection &connection);
 
 // Adds students to the table in one transaction: nothing of it, the emptying
 // included, is seen in the file before commit(); leaving without commit()
@@ -20,7 +20,7 @@ public:
     StudentImport(const StudentImport &) = delete;
     StudentImport &operator=(const StudentImport &) = delete;
 
-    void add(const std::string &name, const std::string &grade, const std::string &className);
+    void add(std::string_view name, std::string_view grade, std::string_view className);
     void commit();
     long added() const { return added_; }
 
