@@ -161,7 +161,8 @@ long ImportDialog::importWorkbook(const QString &path)
     if (!services_.workbooks)
         throw WorkbookError(WorkbookFailure::Unreadable, 0, "没有可用的读取程序");
     // The reader opens the workbook while the database is opened.
-    const std::unique_ptr<Worksheet> sheet = services_.workbooks->openFirstSheet(path.toLocal8Bit().toStdString());
+    const std::unique_ptr<Worksheet> sheet =
+        services_.workbooks->openFirstSheet(path.toLocal8Bit().toStdString());
     store_.opendb();
     const int lastRow = sheet->usedRows() - 1;  // a workbook that cannot be read fails here
 
