@@ -14,6 +14,7 @@ PACKAGES=(
   qt6-base-dev qt6-translations-l10n
   libsqlcipher-dev
   libxlsxwriter-dev
+  libfreexl-dev python3-xlwt
   fonts-noto-cjk
   desktop-file-utils appstream
   python3-openpyxl

@@ -9,8 +9,9 @@
 #include "platform/geometry.h"
 #include "platform/launcher.h"
 #include "platform/messagebox.h"
+#include "platform/processworkbook.h"
 #include "platform/random.h"
-#include "platform/workbook.h"
+#include "platform/workbookwriter.h"
 #include "rollcall/mainwindow.h"
 #include "store/store.h"
 
@@ -55,11 +56,13 @@ int main(int argc, char *argv[])
     quorvel::QtFileDialog files;
     quorvel::SystemClock clock;
     quorvel::SplitMixRandom random;
-    quorvel::XlsxWorkbookWriter workbooks;
+    const QString programDirectory = QCoreApplication::applicationDirPath();
+    quorvel::ProcessWorkbookReader workbookReader(
+        quorvel::ProcessWorkbookReader::programIn(programDirectory));
+    quorvel::XlsxWorkbookWriter workbookWriter;
     quorvel::SystemLauncher launcher;
-    const quorvel::Services services{messages, files, clock, random,
-                                     QCoreApplication::applicationDirPath(),
-                                     &workbooks, &launcher};
+    const quorvel::Services services{messages, files, clock, random, programDirectory,
+                                     &workbookReader, &workbookWriter, &launcher};
 
     const quorvel::DataLocation data =
         quorvel::chooseDataLocation(quorvel::probeDataFacts(services.programDirectory));

@@ -11,7 +11,7 @@
 #include "platform/doubles.h"
 #include "platform/flexgrid.h"
 #include "platform/services.h"
-#include "platform/workbook.h"
+#include "platform/workbookwriter.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 #include "store/statements.h"
@@ -78,7 +78,7 @@ int run()
     ScriptedLauncher launcher;
     launcher.installed = {QStringLiteral("libreoffice")};
     XlsxWorkbookWriter workbooks;
-    const Services services{messages, files, clock, random, db.directory(), &workbooks, &launcher};
+    const Services services{messages, files, clock, random, db.directory(), nullptr, &workbooks, &launcher};
     store::Store store(db.directoryPath());
     // The first opening adds the index on grade and class to the file.
     const double indexMs = timeMs([&] { store.opendb(); });

@@ -6,7 +6,7 @@
 #include "platform/flexgrid.h"
 #include "platform/launcher.h"
 #include "platform/messagebox.h"
-#include "platform/workbook.h"
+#include "platform/workbookwriter.h"
 
 #include <QComboBox>
 #include <QDate>
@@ -45,12 +45,12 @@ QString newWorkbookPath()
 {
     const QString folder = workbookFolder();
     if (folder.isEmpty())
-        throw WorkbookError("无法创建存放工作簿的文件夹");
+        throw WorkbookWriteError("无法创建存放工作簿的文件夹");
     removeOldWorkbooks(QDir(folder));
     QTemporaryFile reserved(folder + QStringLiteral("/评价数据-XXXXXX.xlsx"));
     reserved.setAutoRemove(false);
     if (!reserved.open())
-        throw WorkbookError(QStringLiteral("无法在%1中创建文件（%2）")
+        throw WorkbookWriteError(QStringLiteral("无法在%1中创建文件（%2）")
                                 .arg(QDir::toNativeSeparators(folder), reserved.errorString())
                                 .toStdString());
     return reserved.fileName();
@@ -95,8 +95,8 @@ void BrowseDialog::exportToWorkbook()
     const QString className = ComboBox2->currentText();
     QString written;
     try {
-        if (!services_.workbooks || !services_.launcher)
-            throw WorkbookError("没有可用的工作簿写入程序");
+        if (!services_.workbookWriter || !services_.launcher)
+            throw WorkbookWriteError("没有可用的工作簿写入程序");
         const Sheet sheet = evaluationSheet(grade + u' ' + className);
         const QString program = services_.launcher->findProgram(kSpreadsheetPrograms);
         if (program.isEmpty()) {
@@ -104,10 +104,10 @@ void BrowseDialog::exportToWorkbook()
             return;
         }
         written = newWorkbookPath();
-        services_.workbooks->write(written, sheet);
+        services_.workbookWriter->write(written, sheet);
         QString reason;
         if (!services_.launcher->startDetached(program, {QStringLiteral("-n"), written}, &reason))
-            throw WorkbookError(reason.toStdString());
+            throw WorkbookWriteError(reason.toStdString());
     } catch (const std::exception &e) {
         // Nothing opened it: a file left in the program's folder is of no use.
         if (!written.isEmpty())
@@ -127,7 +127,7 @@ bool BrowseDialog::saveWorkbook(const Sheet &sheet, const QString &grade,
         QDir(folder).filePath(suggestedFileName(grade, className)));
     if (path.isEmpty())
         return false;
-    services_.workbooks->write(path, sheet);
+    services_.workbookWriter->write(path, sheet);
     services_.messages.show(kSavedTo + QDir::toNativeSeparators(path), MessageStyle::Information);
     return true;
 }

@@ -1,9 +1,80 @@
 #include "exchange/importdialog.h"
 
+#include "exchange/worksheetpicture.h"
+#include "platform/filedialog.h"
 #include "platform/fonts.h"
 #include "platform/geometry.h"
+#include "platform/messagebox.h"
+#include "platform/workbookreader.h"
+#include "store/store.h"
+#include "store/studentimport.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <algorithm>
+#include <charconv>
+#include <string>
+#include <string_view>
 
 namespace quorvel {
+
+namespace {
+
+const QString kNotice = QStringLiteral(
+    "注意：导入的Excel表请规范成如下样式，否则数据将不能正确导入数据库中，"
+    "数据必须放在Excel工作薄的第一个表中。");
+const QString kAskToContinue = QStringLiteral(
+    "你将导入的Excel文件数据存在第一个表中，且数据是从第一列第二行开始，是否继续？");
+const QString kAskToClear = QStringLiteral("是否清空原有数据？");
+const QString kFailed = QStringLiteral("导入失败：");
+const QString kNothingChanged = QStringLiteral("\n数据库中的原有数据没有任何改动。");
+const QString kListsNotRefilled = QStringLiteral("学生已导入，但年级和班级列表未能刷新：");
+
+// The progress bar is repainted at most this often: enough to be seen moving,
+// rare enough not to slow a long import down.
+constexpr qint64 kRepaintEveryMs = 40;
+
+template <typename W>
+W *place(QWidget *parent, const char *name, int left, int top, int width, int height)
+{
+    auto *w = new W(parent);
+    w->setObjectName(QLatin1String(name));
+    w->setGeometry(twips(left), twips(top), twips(width), twips(height));
+    return w;
+}
+
+// A cell as the text stored: numbers as their plain digits (3, 2.5,
+// 20230101), whatever the locale.
+std::string cellText(const Cell &cell)
+{
+    switch (cell.kind) {
+    case Cell::Kind::Text:
+        return cell.text;
+    case Cell::Kind::Number: {
+        char digits[40];
+        const auto end = std::to_chars(digits, digits + sizeof digits, cell.number,
+                                       std::chars_format::general, 15).ptr;
+        return std::string(digits, end);
+    }
+    case Cell::Kind::Empty:
+        break;
+    }
+    return {};
+}
+
+// Only the blank (U+0020) is trimmed, at both ends; everything inside stays.
+std::string_view trimmed(std::string_view text)
+{
+    const auto begin = text.find_first_not_of(' ');
+    if (begin == std::string_view::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
+} // namespace
 
 ImportDialog::ImportDialog(store::Store &store, const Services &services,
                            std::function<void()> reloadLists, QWidget *parent)
@@ -14,6 +85,123 @@ ImportDialog::ImportDialog(store::Store &store, const Services &services,
     setFont(chineseFont(10.5));
     setFixedSize(twips(6675), twips(5010));
     setModal(true);
+    buildControls();
+}
+
+void ImportDialog::buildControls()
+{
+    Label1 = place<QLabel>(this, "Label1", 1410, 600, 3855, 615);
+    Label1->setText(kNotice);
+    Label1->setWordWrap(true);
+    Label1->setFont(chineseFont(9));
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Drawn with fewer lines of a lower face, the notice fitted its designed
+    // height; here it grows downwards, towards the picture, until every line shows.
+    Label1->resize(Label1->width(),
+                   std::max(Label1->height(), Label1->heightForWidth(Label1->width())));
+
+    PushButton3 = place<QPushButton>(this, "PushButton3", 1290, 1560, 4095, 1935);
+    const QPixmap picture = worksheetPicture();
+    QIcon icon(picture);
+    icon.addPixmap(picture, QIcon::Disabled);  // in colour, though the button is disabled
+    PushButton3->setIcon(icon);
+    PushButton3->setIconSize(picture.size());
+    PushButton3->setEnabled(false);
+
+    ProgressBar1 = place<QProgressBar>(this, "ProgressBar1", 90, 3600, 6495, 375);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    PushButton1 = place<QPushButton>(this, "PushButton1", 1290, 4200, 1815, 615);
+    PushButton1->setText(QStringLiteral("选择文件并导入"));
+    PushButton1->setAutoDefault(false);
+    PushButton2 = place<QPushButton>(this, "PushButton2", 3570, 4200, 1815, 615);
+    PushButton2->setText(QStringLiteral("关闭窗口"));
+    PushButton2->setAutoDefault(false);
+
+    connect(PushButton1, &QPushButton::clicked, this, &ImportDialog::importStudents);
+    connect(PushButton2, &QPushButton::clicked, this, &QDialog::close);
+}
+
+void ImportDialog::importStudents()
+{
+    if (services_.messages.show(kAskToContinue, MessageStyle::Question) != Answer::Yes)
+        return;
+    const QString path = services_.files.openFile(QStringLiteral("Excel文件"),
+                                                  QStringLiteral("*.xls"));
+    if (path.isEmpty())
+        return;
+
+    long added = 0;
+    try {
+        added = importWorkbook(path);
+    } catch (const std::exception &e) {
+        store_.closeConn();
+        services_.messages.show(kFailed + QString::fromUtf8(e.what()) + kNothingChanged,
+                                MessageStyle::Error);
+        return;
+    }
+    try {
+        reloadLists_();
+    } catch (const std::exception &e) {
+        store_.closeConn();
+        services_.messages.show(kListsNotRefilled + QString::fromUtf8(e.what()),
+                                MessageStyle::Error);
+        return;
+    }
+    store_.closeConn();
+    services_.messages.show(QStringLiteral("导入了 ") + QString::number(added)
+                                + QStringLiteral("条数据"),
+                            MessageStyle::Information);
+}
+
+long ImportDialog::importWorkbook(const QString &path)
+{
+    if (!services_.workbookReader)
+        throw WorkbookError(WorkbookFailure::Unreadable, 0, "没有可用的读取程序");
+    // The reader opens the workbook while the database is opened.
+    const std::unique_ptr<Worksheet> sheet =
+        services_.workbookReader->openFirstSheet(path.toLocal8Bit().toStdString());
+    store_.opendb();
+    const int lastRow = sheet->usedRows() - 1;  // a workbook that cannot be read fails here
+
+    bool clear = false;
+    if (store::hasStudents(*store_.conn))
+        clear = services_.messages.show(kAskToClear, MessageStyle::Question) == Answer::Yes;
+
+    ProgressBar1->setRange(lastRow >= 1 ? 1 : 0, std::max(lastRow, 1));
+    ProgressBar1->setValue(ProgressBar1->minimum());
+    QElapsedTimer sinceRepaint;
+    sinceRepaint.start();
+
+    store::StudentImport import(*store_.conn, clear);
+    SheetRow row;
+    sheet->nextRow(row);  // row 1 holds the titles and is not read
+    int r = 2;
+    while (sheet->nextRow(row)) {
+        const Cell &name = row[0];
+        if (name.kind == Cell::Kind::Empty
+            || (name.kind == Cell::Kind::Text && name.text.empty()))
+            break;
+        const std::string texts[] = {cellText(row[0]), cellText(row[1]), cellText(row[2])};
+        import.add(trimmed(texts[0]), trimmed(texts[1]), trimmed(texts[2]));
+        if (sinceRepaint.elapsed() >= kRepaintEveryMs) {
+            showProgress(r - 1, true);
+            sinceRepaint.restart();
+        }
+        ++r;
+    }
+    import.commit();
+    showProgress(r - 1, false);
+    return import.added();
+}
+
+void ImportDialog::showProgress(int value, bool force)
+{
+    ProgressBar1->setValue(std::clamp(value, ProgressBar1->minimum(), ProgressBar1->maximum()));
+    if (force)
+        ProgressBar1->repaint();
 }
 
 } // namespace quorvel

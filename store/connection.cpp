@@ -106,6 +106,15 @@ void Statement::bind(int index, const Value &value)
         conn_.fail(rc);
 }
 
+void Statement::bindText(int index, std::string_view text)
+{
+    // A null pointer would bind NULL: an empty text stays an empty text.
+    const int rc = sqlite3_bind_text(stmt_, index, text.data() ? text.data() : "",
+                                     static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        conn_.fail(rc);
+}
+
 bool Statement::step()
 {
     const int rc = sqlite3_step(stmt_);

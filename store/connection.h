@@ -49,6 +49,8 @@ public:
 
     // 1-based, as the engine numbers parameters.
     void bind(int index, const Value &value);
+    // Text (UTF-8), copied by the engine; an empty view is an empty text, never NULL.
+    void bindText(int index, std::string_view text);
     // Runs to the next row; false when done.
     bool step();
     // Runs a statement that returns no rows.

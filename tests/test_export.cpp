@@ -2,7 +2,7 @@
 // and the programs that open it.
 
 #include "platform/launcher.h"
-#include "platform/workbook.h"
+#include "platform/workbookwriter.h"
 #include "tests/support/browserfixture.h"
 
 #include <QDir>
@@ -174,7 +174,7 @@ void TestExport::savesWhereAskedOrReportsFailure()
     const QByteArray before = saved.readAll();
     saved.close();
     Sheet tooLong{{}, {{0, 0, QString(40000, u'长'), {}}}};
-    QVERIFY_THROWS_EXCEPTION(WorkbookError, XlsxWorkbookWriter().write(path, tooLong));
+    QVERIFY_THROWS_EXCEPTION(WorkbookWriteError, XlsxWorkbookWriter().write(path, tooLong));
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), before);
     QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"评价.xlsx"});

@@ -160,6 +160,7 @@ private slots:
         QCOMPARE(run("dpkg-deb", {"--contents", deb}, &list), 0);
         for (const char *file :
              {" root/root .* ./usr/bin/quorvel\n", "-rwxr-xr-x .* ./usr/bin/quorvel-newdb\n",
+              "-rwxr-xr-x .* ./usr/bin/quorvel-sheetreader\n",
               "./usr/share/applications/org.quorvel.Quorvel.desktop\n",
               "./usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml\n",
               "./usr/share/icons/hicolor/scalable/apps/org.quorvel.Quorvel.svg\n",
@@ -172,7 +173,7 @@ private slots:
 
         QByteArray depends;
         QCOMPARE(run("dpkg-deb", {"--field", deb, "Depends"}, &depends), 0);
-        for (const char *package : {"libc6", "libqt6widgets6", "libsqlcipher0"})
+        for (const char *package : {"libc6", "libqt6widgets6", "libsqlcipher0", "libfreexl1", "libxlsxwriter4"})
             QVERIFY2(depends.contains(package), depends.constData());
         QVERIFY2(!depends.contains("-dev"), depends.constData());
     }

@@ -4,7 +4,7 @@
 
 #include "platform/doubles.h"
 #include "platform/services.h"
-#include "platform/workbook.h"
+#include "platform/workbookwriter.h"
 #include "rollcall/mainwindow.h"
 #include "rollcall/panelstatusbar.h"
 #include "store/store.h"
@@ -27,7 +27,7 @@ struct WindowFixture {
     ScriptedRandom random;
     ScriptedLauncher launcher;
     XlsxWorkbookWriter workbooks;
-    Services services{messages, files, clock, random, db.directory(), &workbooks, &launcher};
+    Services services{messages, files, clock, random, db.directory(), nullptr, &workbooks, &launcher};
     std::unique_ptr<store::Store> store;
     std::unique_ptr<MainWindow> window;
 

@@ -43,7 +43,7 @@ struct Sheet {
 };
 
 // A workbook that could not be written; what() is the reason, in Chinese, UTF-8.
-class WorkbookError : public std::runtime_error {
+class WorkbookWriteError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
@@ -53,7 +53,7 @@ class WorkbookWriter {
 public:
     virtual ~WorkbookWriter() = default;
     // Writes a workbook holding this one sheet at path, replacing a file
-    // already there only once the new one is complete. Throws WorkbookError;
+    // already there only once the new one is complete. Throws WorkbookWriteError;
     // a failed write leaves whatever was at path untouched.
     virtual void write(const QString &path, const Sheet &sheet) = 0;
 };

@@ -1,4 +1,4 @@
-#include "platform/workbook.h"
+#include "platform/workbookwriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,7 +53,7 @@ QString reasonFor(lxw_error error, int savedErrno, const QString &path)
 
 [[noreturn]] void fail(const QString &reason)
 {
-    throw WorkbookError(reason.toStdString());
+    throw WorkbookWriteError(reason.toStdString());
 }
 
 // One libxlsxwriter workbook, closed (and so freed) on every road out.

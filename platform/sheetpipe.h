@@ -1,0 +1,32 @@
+#pragma once
+
+// What the reader program writes on its standard output, and what
+// ProcessWorkbookReader expects there. Line-based, every text counted:
+//
+//   QVSHEET 1                     first line
+//   F <failure> <row>             the workbook cannot be read; nothing follows
+//   R <used rows>                 the sheet opened
+//   then, for every used row from row 1, three cells (columns A, B, C):
+//   E                             empty
+//   N <number>                    a number: the shortest text that reads back exactly
+//   T <bytes>                     a text: the line is followed by that many
+//   <bytes of UTF-8>              bytes and a newline
+//   X                             every used row was sent
+//
+// A failure met while sending rows ("F ...") ends the output too.
+
+#include "platform/workbookreader.h"
+
+#include <cstdio>
+
+namespace quorvel::sheetpipe {
+
+inline constexpr char kGreeting[] = "QVSHEET 1";
+// No text of an acceptable cell needs more bytes than this.
+inline constexpr int kMaxTextBytes = 4 * kMaxCellCharacters;
+
+// Writes the whole of the first sheet of the workbook at path to out;
+// returns the program's exit status.
+int writeSheet(WorkbookReader &reader, const std::string &path, std::FILE *out);
+
+} // namespace quorvel::sheetpipe

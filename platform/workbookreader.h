@@ -1,0 +1,86 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// The characters of a UTF-8 text: every byte that does not continue a
+// sequence starts one.
+inline std::size_t utf8Characters(std::string_view text)
+{
+    std::size_t n = 0;
+    for (char b : text)
+        if ((static_cast<unsigned char>(b) & 0xC0) != 0x80)
+            ++n;
+    return n;
+}
+
+// One cell of a worksheet: nothing, a text, or a number.
+struct Cell {
+    enum class Kind { Empty, Text, Number };
+    Kind kind = Kind::Empty;
+    std::string text;    // Kind::Text, UTF-8
+    double number = 0;   // Kind::Number
+
+    static Cell empty() { return {}; }
+    static Cell ofText(std::string t) { return {Kind::Text, std::move(t), 0}; }
+    static Cell ofNumber(double n) { return {Kind::Number, {}, n}; }
+};
+
+// Columns A, B and C: all that Quorvel reads of a row.
+inline constexpr int kSheetColumns = 3;
+using SheetRow = std::array<Cell, kSheetColumns>;
+
+// The longest cell text a workbook may hold, in characters. A longer one
+// fails the reading rather than being cut.
+inline constexpr int kMaxCellCharacters = 1000;
+
+// Why a workbook could not be read.
+enum class WorkbookFailure : int {
+    MissingFile = 1,  // no such file, or it cannot be read
+    NotXls,           // not an Excel 97-2003 workbook (a .xlsx, random bytes, an empty file)
+    Damaged,          // a workbook, but broken or cut short
+    Password,         // encrypted
+    NoSheet,          // holds no worksheet
+    CellTooLong,      // a cell of row() holds more than kMaxCellCharacters characters
+    Unreadable,       // the reading itself broke down: what() says how
+};
+
+// what() is the reason for the teacher, in Chinese (UTF-8).
+class WorkbookError : public std::runtime_error {
+public:
+    explicit WorkbookError(WorkbookFailure failure, int row = 0, const std::string &detail = {});
+    WorkbookFailure failure() const { return failure_; }
+    int row() const { return row_; }
+
+private:
+    WorkbookFailure failure_;
+    int row_;
+};
+
+// The first worksheet of an opened workbook, read from the top, row by row.
+class Worksheet {
+public:
+    virtual ~Worksheet() = default;
+    // The number of rows of the sheet's used range (row 1 counts). Throws
+    // WorkbookError: a reader may open the file only when first asked.
+    virtual int usedRows() = 0;
+    // Fills row with the first three cells of the next row, starting at row
+    // 1; false once every used row has been read. Throws WorkbookError.
+    virtual bool nextRow(SheetRow &row) = 0;
+};
+
+// Opens .xls workbooks.
+class WorkbookReader {
+public:
+    virtual ~WorkbookReader() = default;
+    // path in the system's file-name encoding. Throws WorkbookError when the
+    // file is not a readable workbook, here or at the sheet's first use.
+    virtual std::unique_ptr<Worksheet> openFirstSheet(const std::string &path) = 0;
+};
+
+} // namespace quorvel

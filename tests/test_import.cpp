@@ -1,0 +1,319 @@
+// The import dialog: its controls, the rows it stores and how, the clearing
+// question, and that a failure of any kind leaves the table as it was.
+
+#include "exchange/importdialog.h"
+#include "platform/processworkbook.h"
+#include "tests/support/windowfixture.h"
+
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSet>
+
+using namespace quorvel;
+using namespace quorvel::testing;
+
+namespace {
+
+const QString kFolder = QStringLiteral(QUORVEL_TEST_WORKBOOKS "/");
+const QString kExample = QStringLiteral(QUORVEL_EXAMPLES "/students.xls");
+const QString kAskToContinue = QStringLiteral(
+    "你将导入的Excel文件数据存在第一个表中，且数据是从第一列第二行开始，是否继续？");
+const QString kAskToClear = QStringLiteral("是否清空原有数据？");
+
+QString program(const char *name)
+{
+    return QCoreApplication::applicationDirPath() + u'/' + QLatin1String(name);
+}
+
+QStringList items(const QComboBox *box)
+{
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i)
+        list << box->itemText(i);
+    return list;
+}
+
+// Every row of the table, every column, in the order stored.
+QStringList dump(const TempDatabase &db)
+{
+    auto conn = db.connect();
+    store::Statement st(*conn, "SELECT * FROM student ORDER BY rowid");
+    QStringList rows;
+    while (st.step()) {
+        QStringList fields;
+        for (int c = 0; c < st.columnCount(); ++c)
+            fields << (store::isNull(st.column(c)) ? QStringLiteral("NULL")
+                                                   : QString::fromStdString(
+                                                         store::displayText(st.column(c))));
+        rows << fields.join(u'|');
+    }
+    return rows;
+}
+
+StudentRow student(const std::string &name, const std::string &grade, const std::string &cls)
+{
+    StudentRow r;
+    r.name = name;
+    r.grade = grade;
+    r.className = cls;
+    r.excellent = 2;
+    return r;
+}
+
+struct ImportFixture : WindowFixture {
+    std::unique_ptr<ProcessWorkbookReader> reader;
+    std::unique_ptr<ImportDialog> dialog;
+
+    explicit ImportFixture(const QString &readerProgram = program("quorvel-sheetreader"),
+                           int silenceMs = ProcessWorkbookReader::kDefaultSilenceMs)
+        : reader(std::make_unique<ProcessWorkbookReader>(readerProgram, silenceMs))
+    {
+        services.workbookReader = reader.get();
+    }
+
+    void openDialog()
+    {
+        QVERIFY(open());
+        dialog = std::make_unique<ImportDialog>(*store, services,
+                                                [this] { window->loadlists(); }, window.get());
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+
+    // One click on "选择文件并导入"; the questions get the answers given.
+    void importFile(const QString &path, std::initializer_list<Answer> answers)
+    {
+        messages.shown.clear();
+        messages.answers.assign(answers);
+        if (!path.isEmpty())
+            files.paths.push_back(path);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("PushButton1")),
+                          Qt::LeftButton);
+    }
+
+    QStringList texts() const
+    {
+        QStringList t;
+        for (const auto &m : messages.shown)
+            t << m.text;
+        return t;
+    }
+};
+
+} // namespace
+
+class ImportTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void dialogShowsItsControlsInPlace()
+    {
+        ImportFixture f;
+        f.openDialog();
+        ImportDialog &d = *f.dialog;
+        QCOMPARE(d.objectName(), QStringLiteral("drxs"));
+        QCOMPARE(d.windowTitle(), QStringLiteral("导入学生信息"));
+        QCOMPARE(d.size(), QSize(445, 334));
+
+        const struct {
+            const char *name;
+            QRect place;
+        } controls[] = {{"PushButton3", {86, 104, 273, 129}},
+                        {"ProgressBar1", {6, 240, 433, 25}}, {"PushButton1", {86, 280, 121, 41}},
+                        {"PushButton2", {238, 280, 121, 41}}};
+        for (const auto &c : controls)
+            QCOMPARE(d.findChild<QWidget *>(QLatin1String(c.name))->geometry(), c.place);
+
+        auto *notice = d.findChild<QLabel *>(QStringLiteral("Label1"));
+        QVERIFY(notice->wordWrap());
+        QCOMPARE(notice->text(), QStringLiteral("注意：导入的Excel表请规范成如下样式，否则数据将不能正确导入"
+                                                "数据库中，数据必须放在Excel工作薄的第一个表中。"));
+        // At its place, and tall enough for all its lines, without reaching the picture.
+        QCOMPARE(notice->pos(), QPoint(94, 40));
+        QCOMPARE(notice->width(), 257);
+        QVERIFY(notice->height() >= 41);
+        QVERIFY(notice->heightForWidth(notice->width()) <= notice->height());
+        QVERIFY(notice->geometry().bottom() < 104);
+
+        auto *picture = d.findChild<QPushButton *>(QStringLiteral("PushButton3"));
+        QVERIFY(!picture->isEnabled());
+        QVERIFY(picture->text().isEmpty());
+        QCOMPARE(picture->iconSize(), QSize(253, 107));
+        // Shown in colour, not greyed, although the button is disabled.
+        const QImage image = picture->icon().pixmap(QSize(253, 107), QIcon::Disabled).toImage();
+        QCOMPARE(image.size(), QSize(253, 107));
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 3)
+            for (int x = 0; x < image.width(); x += 3)
+                colours.insert(image.pixel(x, y));
+        QVERIFY(colours.size() > 8);
+        QVERIFY(std::any_of(colours.begin(), colours.end(),
+                            [](QRgb c) { return qRed(c) != qBlue(c); }));
+
+        QCOMPARE(d.findChild<QProgressBar *>(QStringLiteral("ProgressBar1"))->value(), 0);
+        QCOMPARE(d.findChild<QPushButton *>(QStringLiteral("PushButton1"))->text(),
+                 QStringLiteral("选择文件并导入"));
+        auto *close = d.findChild<QPushButton *>(QStringLiteral("PushButton2"));
+        QCOMPARE(close->text(), QStringLiteral("关闭窗口"));
+        QTest::mouseClick(close, Qt::LeftButton);
+        QVERIFY(!d.isVisible());
+    }
+
+    // Rows until the first empty column A, as text, trimmed, never interpreted;
+    // imports repeat in one opening; a cancel does nothing.
+    void importStoresRowsAsWritten()
+    {
+        ImportFixture f;
+        f.openDialog();
+        f.importFile(kFolder + "rows.xls", {Answer::Yes});
+        // No clearing question on an empty table.
+        QCOMPARE(f.texts(), (QStringList{kAskToContinue, QStringLiteral("导入了 7条数据")}));
+        QCOMPARE(f.messages.shown[0].style, MessageStyle::Question);
+        QCOMPARE(f.messages.shown[1].style, MessageStyle::Information);
+        QCOMPARE(f.files.lastLabel, QStringLiteral("Excel文件"));
+        QCOMPARE(f.files.lastPattern, QStringLiteral("*.xls"));
+
+        const QString zeros = QStringLiteral("|0|0|0|0|0");
+        QCOMPARE(dump(f.db), (QStringList{
+                                 "1|张 三|高2013级|1班" + zeros,
+                                 "2|李四|2013|3" + zeros,
+                                 "3|王五||" + zeros,
+                                 "4||高2014级|2.5" + zeros,
+                                 "5|'; drop table student; --|=1+1|say \"hi\"" + zeros,
+                                 "6|😀名字|20230101|12345678901" + zeros,
+                                 "7|" + QString(1000, u'长') + "|2024-09-01|1班" + zeros,
+                             }));
+        QCOMPARE(items(f.find<QComboBox>("ComboBox2")),
+                 (QStringList{"1班", "3", "", "2.5", "say \"hi\"", "12345678901"}));
+        QVERIFY(!f.store->conn);
+        auto *progress = f.dialog->findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
+        QCOMPARE(progress->value(), 8);
+
+        // Again in the same opening: only the title row, rows kept with 否.
+        f.importFile(kFolder + "header_only.xls", {Answer::Yes, Answer::No});
+        QCOMPARE(f.texts(), (QStringList{kAskToContinue, kAskToClear,
+                                         QStringLiteral("导入了 0条数据")}));
+        QCOMPARE(f.db.count(), 7L);
+
+        // A cancelled file dialog, and a 否 to the first question: nothing at all.
+        const int opened = f.files.opened;
+        f.importFile(QString(), {Answer::Yes});
+        QCOMPARE(f.texts(), QStringList{kAskToContinue});
+        f.importFile(QString(), {Answer::No});
+        QCOMPARE(f.texts(), QStringList{kAskToContinue});
+        QCOMPARE(f.files.opened, opened + 1);
+        QCOMPARE(f.db.count(), 7L);
+    }
+
+    void clearingIsAskedAndObeyed()
+    {
+        ImportFixture f;
+        f.db.add(student("旧生", "高2012级", "9班"));
+        f.openDialog();
+
+        // 否 twice: the old student stays, the same rows are appended again.
+        f.importFile(kExample, {Answer::Yes, Answer::No});
+        f.importFile(kExample, {Answer::Yes, Answer::No});
+        QCOMPARE(f.texts().last(), QStringLiteral("导入了 16条数据"));
+        QCOMPARE(f.db.count(), 33L);
+        QCOMPARE(f.db.value("旧生", "优秀"), store::Value(std::int64_t{2}));
+
+        // 是: exactly the workbook's rows, in its order; one 1班 for two grades.
+        f.importFile(kExample, {Answer::Yes, Answer::Yes});
+        QCOMPARE(f.texts(), (QStringList{kAskToContinue, kAskToClear,
+                                         QStringLiteral("导入了 16条数据")}));
+        const QStringList rows = dump(f.db);
+        QCOMPARE(rows.size(), 16);
+        QVERIFY(rows.first().endsWith(QStringLiteral("|林晓雨|高2013级|1班|0|0|0|0|0")));
+        QVERIFY(rows.last().endsWith(QStringLiteral("|胡雅婷|高2014级|3班|0|0|0|0|0")));
+        QCOMPARE(items(f.find<QComboBox>("ComboBox1")),
+                 (QStringList{"高2013级", "高2014级"}));
+        QCOMPARE(items(f.find<QComboBox>("ComboBox2")), (QStringList{"1班", "2班", "3班"}));
+    }
+
+    void failureChangesNothing_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("locked");
+        const QString real = QStringLiteral("quorvel-sheetreader");
+        const QString fake = QStringLiteral("fakesheetreader");
+        const QString notXls = QStringLiteral("文件不是Excel 97-2003工作簿（.xls）");
+        const QString damaged = QStringLiteral("工作簿已损坏，无法读取");
+
+        QTest::newRow("random bytes") << "random.xls" << real << notXls << false;
+        QTest::newRow("xlsx renamed") << "renamed_xlsx.xls" << real << notXls << false;
+        QTest::newRow("truncated") << "truncated.xls" << real << damaged << false;
+        QTest::newRow("empty file") << "empty.xls" << real << damaged << false;
+        QTest::newRow("password") << "password.xls" << real
+                                  << QStringLiteral("工作簿设有密码保护，无法读取") << false;
+        QTest::newRow("file gone") << "gone.xls" << real
+                                   << QStringLiteral("找不到文件，或没有读取它的权限") << false;
+        QTest::newRow("cell too long, after rows were stored")
+            << "too_long.xls" << real << QStringLiteral("第3行有超过1000个字符的单元格") << false;
+        QTest::newRow("reader crashes half-way")
+            << "crash" << fake << QStringLiteral("工作簿无法读取（读取程序意外退出）") << false;
+        QTest::newRow("reader hangs")
+            << "hang" << fake << QStringLiteral("工作簿无法读取（读取超时）") << false;
+        QTest::newRow("reader speaks nonsense")
+            << "garbage" << fake << QStringLiteral("工作簿无法读取（读取程序的输出有误）") << false;
+        QTest::newRow("no reader program")
+            << "rows.xls" << QStringLiteral("no-such-reader")
+            << QStringLiteral("工作簿无法读取（找不到或无法启动读取程序）") << false;
+        QTest::newRow("database locked") << "rows.xls" << real
+                                         << QStringLiteral("数据库文件正被其他程序使用（已锁定）")
+                                         << true;
+    }
+
+    // Every failure after the file was chosen, also after a 是 to clearing:
+    // the table exactly as before, the reason told, the dialog still usable.
+    void failureChangesNothing()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, reader);
+        QFETCH(QString, reason);
+        QFETCH(bool, locked);
+
+        ImportFixture f(program(reader.toLatin1().constData()), 400);
+        f.db.add(student("甲", "高2012级", "1班"));
+        f.db.add(student("乙", "高2012级", "2班"));
+        QString path = kFolder + file;
+        if (reader == QLatin1String("fakesheetreader")) {
+            path = f.db.directory() + "/fake.xls";
+            QFile script(path);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write(file.toLatin1());
+        }
+        f.openDialog();
+        const QStringList before = dump(f.db);
+
+        std::shared_ptr<store::Connection> other;
+        std::unique_ptr<store::Transaction> lock;
+        if (locked) {
+            other = f.db.connect();
+            lock = std::make_unique<store::Transaction>(*other);
+        }
+        f.importFile(path, {Answer::Yes, Answer::Yes});
+        lock.reset();
+
+        QVERIFY(!f.messages.shown.empty());
+        const auto &last = f.messages.shown.back();
+        QCOMPARE(last.style, MessageStyle::Error);
+        QVERIFY2(last.text.startsWith(QStringLiteral("导入失败：") + reason), qPrintable(last.text));
+        QVERIFY(last.text.endsWith(QStringLiteral("\n数据库中的原有数据没有任何改动。")));
+        QCOMPARE(dump(f.db), before);
+        QVERIFY(!f.store->conn);
+
+        if (reader == QLatin1String("quorvel-sheetreader")) {
+            f.importFile(kExample, {Answer::Yes, Answer::No});
+            QCOMPARE(f.texts().last(), QStringLiteral("导入了 16条数据"));
+            QCOMPARE(f.db.count(), 18L);
+        }
+    }
+};
+
+QTEST_MAIN(ImportTest)
+#include "test_import.moc"
