@@ -58,6 +58,9 @@ public:
     int columnCount() const;
     std::string columnName(int index) const;
     Value column(int index) const;
+    // The same; for a text whose stored bytes are not its UTF-8 (a database
+    // kept in UTF-16) it also puts those bytes in *stored and sets *differs.
+    Value column(int index, std::string *stored, bool *differs) const;
 
 private:
     const Connection &conn_;

@@ -13,6 +13,8 @@ namespace {
 
 const char *reasonFor(int code)
 {
+    if (code == SQLITE_READONLY_DBMOVED)
+        return "数据库文件在点名期间被移动或删除";
     switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
