@@ -28,6 +28,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <set>
 #include <string_view>
 
@@ -94,18 +95,23 @@ QString kindOf(const store::Value &v)
     return utf8 ? QStringLiteral("文本") : QStringLiteral("非UTF-8编码");
 }
 
-// Fills a list with one item per stored value. An item that reads like an
-// earlier one is marked with its kind (and a number, if that is not enough),
-// so that no two items look the same.
+// Fills a list with one item per stored value. Where values read alike, the
+// ordinary text keeps the plain reading and the others are marked with their
+// kind (and a number, if that is not enough), so no two items look the same.
 void fill(QComboBox *box, const std::vector<store::Value> &values)
 {
+    std::vector<QString> readings;
+    std::map<QString, int> count;
+    for (const store::Value &v : values)
+        ++count[readings.emplace_back(text(v))];
     std::set<QString> shown;
-    for (const store::Value &v : values) {
-        QString item = text(v);
-        if (shown.count(item)) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const store::Value &v = values[i];
+        QString item = readings[i];
+        if (count[item] > 1 && kindOf(v) != QStringLiteral("文本")) {
             const QString marked = item + u'（' + kindOf(v) + u'）';
             item = marked;
-            for (int n = 2; shown.count(item); ++n)
+            for (int n = 2; shown.count(item) || count.count(item); ++n)
                 item = marked + u'（' + QString::number(n) + u'）';
         }
         shown.insert(item);

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace quorvel::store {
@@ -79,7 +80,7 @@ bool journalCannotBeCreated(int rc, const std::string &path)
     std::string directory = std::filesystem::path(path).parent_path().string();
     if (directory.empty())
         directory = ".";
-    return ::access(directory.c_str(), W_OK | X_OK) != 0;
+    return ::faccessat(AT_FDCWD, directory.c_str(), W_OK | X_OK, AT_EACCESS) != 0;
 }
 
 } // namespace
