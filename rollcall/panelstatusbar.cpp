@@ -37,7 +37,10 @@ void PanelStatusBar::setPanelText(int panel, const QString &text)
 {
     QLabel *l = label(panel);
     l->setText(text);
-    l->setAccessibleName(text);
+    // A panel with text is named by it ("优秀：3"); the name given to the
+    // empty panel steps aside once.
+    if (!l->accessibleName().isEmpty())
+        l->setAccessibleName(QString());
 }
 
 void PanelStatusBar::setPanelNames(const std::array<QString, kPanels> &names)

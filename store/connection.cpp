@@ -77,10 +77,9 @@ bool journalCannotBeCreated(int rc, const std::string &path)
         return false;
     if (rc == SQLITE_READONLY_DBMOVED)
         return false;
-    std::string directory = std::filesystem::path(path).parent_path().string();
-    if (directory.empty())
-        directory = ".";
-    return ::faccessat(AT_FDCWD, directory.c_str(), W_OK | X_OK, AT_EACCESS) != 0;
+    const std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    return ::faccessat(AT_FDCWD, directory.empty() ? "." : directory.c_str(), W_OK | X_OK,
+                       AT_EACCESS) != 0;
 }
 
 } // namespace

@@ -46,8 +46,11 @@ const char *reasonFor(int code)
 DbError DbError::fromEngine(int code, const std::string &engineMessage)
 {
     std::string reason = reasonFor(code);
-    if (!engineMessage.empty())
-        reason += "（" + engineMessage + "）";
+    if (!engineMessage.empty()) {
+        reason += "（";
+        reason += engineMessage;
+        reason += "）";
+    }
     return DbError(Condition::Engine, code, reason);
 }
 

@@ -5,6 +5,7 @@
 #include "tests/support/permissions.h"
 #include "tests/support/windowfixture.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -455,7 +456,8 @@ private slots:
         QCOMPARE(name->text(), QStringLiteral("<u>A</u><br>B"));
         QCOMPARE(name->textFormat(), Qt::PlainText);
         QCOMPARE(name->accessibleName(), QStringLiteral("点名学生：<u>A</u><br>B"));
-        QCOMPARE(f.find<PanelStatusBar>("Stat")->findChild<QLabel *>("Panel1")->accessibleName(),
+        auto *panel = f.find<PanelStatusBar>("Stat")->findChild<QLabel *>("Panel1");
+        QCOMPARE(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name),
                  QStringLiteral("优秀：0"));
         for (QLabel *panel : f.find<PanelStatusBar>("Stat")->findChildren<QLabel *>())
             QCOMPARE(panel->textFormat(), Qt::PlainText);
