@@ -61,6 +61,15 @@ std::int64_t Connection::lastInsertRowid() const
     return sqlite3_last_insert_rowid(db_);
 }
 
+bool Connection::textIsUtf8() const
+{
+    if (textIsUtf8_ < 0) {
+        Statement encoding(*this, "PRAGMA encoding");
+        textIsUtf8_ = encoding.step() && encoding.column(0) == Value(std::string("UTF-8"));
+    }
+    return textIsUtf8_ == 1;
+}
+
 int Connection::changes() const
 {
     return sqlite3_changes(db_);
@@ -191,7 +200,7 @@ Value Statement::column(int index) const
 Value Statement::column(int index, std::string *stored, bool *differs) const
 {
     *differs = false;
-    if (sqlite3_column_type(stmt_, index) != SQLITE_TEXT)
+    if (sqlite3_column_type(stmt_, index) != SQLITE_TEXT || conn_.textIsUtf8())
         return column(index);
     // Before the engine converts the text to UTF-8, its bytes are those the
     // file holds, in the database's own encoding.
