@@ -11,6 +11,8 @@ Answer QtMessageBox::show(const QString &text, MessageStyle style)
     QMessageBox box(QApplication::activeModalWidget() ? QApplication::activeModalWidget()
                                                       : QApplication::activeWindow());
     box.setWindowTitle(messageTitle());
+    // Texts may carry names from the file or a workbook: never read as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (style) {
     case MessageStyle::Error:

@@ -22,9 +22,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QStringDecoder>
 #include <QTimer>
 
 #include <array>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <set>
 #include <string_view>
 
 namespace quorvel {
@@ -50,21 +55,92 @@ constexpr std::array<Tally, 5> kTallies{{{u"优秀：", store::kExcellent},
                                          {u"不及格：", store::kFail},
                                          {u"倒扣学分：", store::kDeducted}}};
 
+// Bytes from the file as text: UTF-8 where they are UTF-8, else as GB18030
+// (what older Chinese programs stored), else UTF-8 with the bad bytes marked.
+QString decoded(const std::string &bytes, bool *wasUtf8 = nullptr)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (wasUtf8)
+        *wasUtf8 = !utf8.hasError();
+    if (!utf8.hasError())
+        return text;
+    QStringDecoder gb("GB18030", QStringDecoder::Flag::Stateless);
+    if (gb.isValid()) {
+        const QString other = gb.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+        if (!gb.hasError())
+            return other;
+    }
+    return text;
+}
+
 QString text(const store::Value &v)
 {
+    if (auto s = std::get_if<std::string>(&v))
+        return decoded(*s);
+    if (auto b = std::get_if<store::Blob>(&v))
+        return decoded(b->bytes);
     return QString::fromStdString(store::displayText(v));
 }
 
+// What kind of stored value an item is, to tell apart items that read alike.
+QString kindOf(const store::Value &v)
+{
+    if (std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v))
+        return QStringLiteral("数值");
+    if (std::holds_alternative<store::Blob>(v))
+        return QStringLiteral("二进制");
+    bool utf8 = true;
+    decoded(std::get<std::string>(v), &utf8);
+    return utf8 ? QStringLiteral("文本") : QStringLiteral("非UTF-8编码");
+}
+
+// Fills a list with one item per stored value. Where values read alike, the
+// ordinary text keeps the plain reading and the others are marked with their
+// kind (and a number, if that is not enough), so no two items look the same.
+void fill(QComboBox *box, const std::vector<store::Value> &values)
+{
+    std::vector<QString> readings;
+    std::map<QString, int> count;
+    for (const store::Value &v : values)
+        ++count[readings.emplace_back(text(v))];
+    std::set<QString> shown;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const store::Value &v = values[i];
+        QString item = readings[i];
+        if (count[item] > 1 && kindOf(v) != QStringLiteral("文本")) {
+            const QString marked = item + u'（' + kindOf(v) + u'）';
+            item = marked;
+            for (int n = 2; shown.count(item) || count.count(item); ++n)
+                item = marked + u'（' + QString::number(n) + u'）';
+        }
+        shown.insert(item);
+        box->addItem(item, QVariant::fromValue(v));
+    }
+    box->setCurrentIndex(-1);
+}
+
 // The counter raised by one. A counter that holds no number (written by some
-// other program) is refused rather than overwritten.
+// other program), or one that adding 1 would not raise exactly, is refused
+// rather than overwritten.
 store::Value plusOne(const store::Value &v, std::string_view column)
 {
-    if (auto d = std::get_if<double>(&v))
-        return *d + 1.0;
-    if (auto i = std::get_if<std::int64_t>(&v))
+    const std::string name = "“" + std::string(column) + "”";
+    if (auto d = std::get_if<double>(&v)) {
+        const double next = *d + 1.0;
+        if (!std::isfinite(next) || next == *d)
+            throw DbError(store::Condition::Usage, 0,
+                          name + "中的数" + store::displayText(v) + "太大，无法再准确加1");
+        return next;
+    }
+    if (auto i = std::get_if<std::int64_t>(&v)) {
+        if (*i == std::numeric_limits<std::int64_t>::max())
+            throw DbError(store::Condition::Usage, 0,
+                          name + "已达到能记录的最大值" + store::displayText(v) + "，不能再加1");
         return *i + 1;
+    }
     throw DbError(store::Condition::Usage, 0,
-                  "“" + std::string(column) + "”中存的不是数字：" + store::displayText(v));
+                  name + "中存的不是数字：" + store::displayText(v));
 }
 
 // A whole number written with 1 to maxDigits digits and nothing else.
@@ -153,16 +229,8 @@ void MainWindow::loadlists()
     if (!store_.conn)
         throw DbError(store::Condition::Usage, 0, "数据库没有打开");
     const store::ClassLists lists = store::readClassLists(*store_.conn);
-
-    QStringList grades, classes;
-    for (const std::string &g : lists.grades)
-        grades.append(QString::fromStdString(g));
-    for (const std::string &c : lists.classes)
-        classes.append(QString::fromStdString(c));
-    ComboBox1->addItems(grades);
-    ComboBox1->setCurrentIndex(-1);
-    ComboBox2->addItems(classes);
-    ComboBox2->setCurrentIndex(-1);
+    fill(ComboBox1, lists.grades);
+    fill(ComboBox2, lists.classes);
 }
 
 namespace {
@@ -172,6 +240,14 @@ QStringList items(const QComboBox *box)
     QStringList list;
     for (int i = 0; i < box->count(); ++i)
         list.append(box->itemText(i));
+    return list;
+}
+
+std::vector<MainWindow::Choice> choices(const QComboBox *box)
+{
+    std::vector<MainWindow::Choice> list;
+    for (int i = 0; i < box->count(); ++i)
+        list.emplace_back(box->itemText(i), box->itemData(i).value<store::Value>());
     return list;
 }
 
@@ -187,11 +263,23 @@ QStringList MainWindow::classItems() const
     return items(ComboBox2);
 }
 
+std::vector<MainWindow::Choice> MainWindow::gradeChoices() const
+{
+    return choices(ComboBox1);
+}
+
+std::vector<MainWindow::Choice> MainWindow::classChoices() const
+{
+    return choices(ComboBox2);
+}
+
 // ---- tally display --------------------------------------------------------
 
 void MainWindow::showstudent()
 {
-    showname->setText(text(store_.rs->field(store::kName)));
+    const QString name = text(store_.rs->field(store::kName));
+    showname->setText(name);
+    showname->setAccessibleName(texts::kCalledStudent + name);
     showtally();
 }
 
@@ -205,24 +293,25 @@ void MainWindow::showtally()
 
 // ---- choosing a class -----------------------------------------------------
 
-std::optional<std::pair<QString, QString>> MainWindow::chosenClass()
+std::optional<std::pair<store::Value, store::Value>> MainWindow::chosenClass()
 {
-    const QString grade = ComboBox1->currentText();
-    const QString className = ComboBox2->currentText();
-    if (grade.isEmpty() || className.isEmpty()) {
+    const int grade = ComboBox1->currentIndex();
+    const int className = ComboBox2->currentIndex();
+    if (grade < 0 || className < 0 || ComboBox1->currentText().isEmpty()
+        || ComboBox2->currentText().isEmpty()) {
         refuse(texts::kNoClassChosen);
         return std::nullopt;
     }
-    return std::make_pair(grade, className);
+    return std::make_pair(ComboBox1->itemData(grade).value<store::Value>(),
+                          ComboBox2->itemData(className).value<store::Value>());
 }
 
-bool MainWindow::openClass(const QString &grade, const QString &className)
+bool MainWindow::openClass(const store::Value &grade, const store::Value &className)
 {
     try {
         store_.rs = std::make_unique<store::RecordSet>();
         store_.opendb();
-        store_.rs->open(store_.conn,
-                        store::studentsOfClass(grade.toStdString(), className.toStdString()));
+        store_.rs->open(store_.conn, store::studentsOfClass(grade, className));
         if (store_.rs->recordCount() == 0) {
             store_.rs->close();
             store_.closeConn();
@@ -273,6 +362,7 @@ void MainWindow::startDraw()
     if (!openClass(chosen->first, chosen->second))
         return;
 
+    drawPending_ = true;
     Timer1->start();
     PushButton1->setText(texts::kStopRandom);
     PushButton2->setEnabled(false);
@@ -297,18 +387,34 @@ void MainWindow::endDraw()
     PushButton2->setEnabled(true);
     PushButton3->setEnabled(true);
     PushButton4->setEnabled(true);
+    if (!drawPending_)
+        return;
+    // Ended before the first tick: the student evaluated next must be the one
+    // on screen, so draw one now.
+    try {
+        drawOne();
+    } catch (const DbError &e) {
+        called = false;
+        reportDatabaseFailure(e);
+    }
+}
+
+void MainWindow::drawOne()
+{
+    drawPending_ = false;
+    services_.random.reseed(services_.clock.secondsSinceMidnight());
+    const long n = store_.rs->recordCount();
+    const double r = services_.random.next();
+    // r < 1, yet r * n can round up to n: keep the draw within the class.
+    curno = std::min(static_cast<std::int32_t>(r * static_cast<double>(n)) + 1,
+                     static_cast<std::int32_t>(n));
+    position();
 }
 
 void MainWindow::onTimer1Tick()
 {
     try {
-        services_.random.reseed(services_.clock.secondsSinceMidnight());
-        const long n = store_.rs->recordCount();
-        const double r = services_.random.next();
-        // r < 1, yet r * n can round up to n: keep the draw within the class.
-        curno = std::min(static_cast<std::int32_t>(r * static_cast<double>(n)) + 1,
-                         static_cast<std::int32_t>(n));
-        position();
+        drawOne();
     } catch (const DbError &e) {
         endDraw();
         reportDatabaseFailure(e);

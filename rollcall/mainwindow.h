@@ -1,12 +1,15 @@
 #pragma once
 
 #include "platform/services.h"
+#include "store/value.h"
 
 #include <QMainWindow>
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -51,9 +54,14 @@ public:
     // Refills the grade and class lists from the whole table. Needs an open
     // conn; leaves rs closed. Throws store::DbError.
     void loadlists();
-    // The items of the grade and class lists, in list order.
+    // The items of the grade and class lists, in list order, as shown.
     QStringList gradeItems() const;
     QStringList classItems() const;
+    // The same items with the exact stored value each one stands for, which
+    // is what a query of its class must bind (store::studentsOfClass).
+    using Choice = std::pair<QString, store::Value>;
+    std::vector<Choice> gradeChoices() const;
+    std::vector<Choice> classChoices() const;
     // The current row of rs: its name in showname and its tallies in Stat.
     void showstudent();
     // The current row's five tallies in the panels of Stat.
@@ -81,15 +89,18 @@ private:
     void buildControls();
     void layOutControls();
 
-    // The chosen grade and class, or nothing after telling the teacher.
-    std::optional<std::pair<QString, QString>> chosenClass();
+    // The stored values of the chosen grade and class, or nothing after
+    // telling the teacher.
+    std::optional<std::pair<store::Value, store::Value>> chosenClass();
     // Opens rs on the class; false (after a message) when it has no students
     // or the database failed.
-    bool openClass(const QString &grade, const QString &className);
+    bool openClass(const store::Value &grade, const store::Value &className);
     // The countdown's seconds from stoptime, or nothing after a message.
     std::optional<std::int16_t> countdownSeconds();
     void startDraw();
     void endDraw();
+    // One draw: a random student of rs becomes current and is shown.
+    void drawOne();
     // Positions rs on curno and shows that student.
     void position();
     void recordEvaluation();
@@ -101,6 +112,8 @@ private:
     Services services_;
     DialogHooks hooks_;
     DigitKeyFilter *digitsOnly_;
+    // A draw has started and no student has been drawn for it yet.
+    bool drawPending_ = false;
 
     // Controls, by their object names.
     QFrame *Picture1;

@@ -54,10 +54,15 @@ void MainWindow::buildControls()
     showname->setFont(chineseFont(72, true));
     showname->setAlignment(Qt::AlignCenter);
     showname->setAttribute(Qt::WA_TranslucentBackground);
+    // Names come from the file: shown as typed, never as markup.
+    showname->setTextFormat(Qt::PlainText);
+    showname->setAccessibleName(texts::kNobodyCalled);
     showtime = label(Picture1, "showtime", QStringLiteral("00"));
     showtime->setFont(chineseFont(48, true));
     showtime->setAlignment(Qt::AlignRight | Qt::AlignTop);
     showtime->setAttribute(Qt::WA_TranslucentBackground);
+    showtime->setTextFormat(Qt::PlainText);
+    showtime->setAccessibleName(texts::kCountdownName);
     showtime->hide();
 
     GroupBox4 = make<QGroupBox>(client, "GroupBox4");
@@ -88,6 +93,16 @@ void MainWindow::buildControls()
     digitsOnly_->attach(stoptime, 2);
     Label3 = label(Frame1, "Label3", QStringLiteral("秒"));
 
+    // Each input is named by the label beside it; "秒" alone would say too
+    // little, so the countdown box says what its seconds are for.
+    for (auto [caption, input] : {std::pair<QLabel *, QWidget *>{Label4, ComboBox1},
+                                  {Label5, ComboBox2}, {Label6, ComboBox3}, {Label7, Text1},
+                                  {Label3, stoptime}}) {
+        caption->setBuddy(input);
+        input->setAccessibleName(caption->text());
+    }
+    stoptime->setAccessibleName(texts::kStopTimeName);
+
     GroupBox1 = make<QGroupBox>(client, "GroupBox1");
     Label2 = label(GroupBox1, "Label2", QStringLiteral("慢"));
     Slider1 = make<QSlider>(GroupBox1, "Slider1", Qt::Horizontal);
@@ -106,6 +121,8 @@ void MainWindow::buildControls()
     Stat = new PanelStatusBar({twips(2313), twips(2313), twips(2313), twips(2313), twips(2400)},
                               this);
     Stat->setObjectName(QStringLiteral("Stat"));
+    Stat->setPanelNames({QStringLiteral("优秀"), QStringLiteral("良好"), QStringLiteral("及格"),
+                         QStringLiteral("不及格"), QStringLiteral("倒扣学分")});
     Stat->setFont(chineseFont(12));
     setStatusBar(Stat);
 
@@ -115,6 +132,7 @@ void MainWindow::buildControls()
     Timer1->setInterval(100);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setTimerType(Qt::PreciseTimer);
     Timer2->setInterval(1000);
 
     layOutControls();

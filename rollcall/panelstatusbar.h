@@ -17,7 +17,11 @@ public:
     explicit PanelStatusBar(const std::array<int, kPanels> &widths, QWidget *parent = nullptr);
 
     QString panelText(int panel) const;
+    // Sets the text, as plain text; assistive technology reads it as the
+    // panel's name.
     void setPanelText(int panel, const QString &text);
+    // What each panel is called while it is still empty.
+    void setPanelNames(const std::array<QString, kPanels> &names);
 
 private:
     QLabel *label(int panel) const;

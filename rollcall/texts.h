@@ -23,6 +23,12 @@ inline const QString kDatabaseFailed = QStringLiteral("数据库操作失败："
 inline const QString kDatabaseMissing = QStringLiteral("找不到数据库文件：");
 inline const QString kDatabaseUnopenable = QStringLiteral("无法打开数据库文件：");
 
+// What assistive technology calls the display and the tally panels.
+inline const QString kCalledStudent = QStringLiteral("点名学生：");
+inline const QString kNobodyCalled = QStringLiteral("点名学生：尚未点名");
+inline const QString kCountdownName = QStringLiteral("自动停止剩余秒数");
+inline const QString kStopTimeName = QStringLiteral("自动停止时间（秒）");
+
 inline const QString kLoading = QStringLiteral("数据加载中……");
 inline const QString kLoadingShort = QStringLiteral("数据加载中…");
 

@@ -2,21 +2,21 @@
 
 #include "store/connection.h"
 
-#include <unordered_set>
+#include <set>
 
 namespace quorvel::store {
 
 ClassLists readClassLists(const Connection &connection)
 {
     ClassLists lists;
-    std::unordered_set<std::string> seenGrades, seenClasses;
-    auto collect = [](Value v, std::unordered_set<std::string> &seen,
-                      std::vector<std::string> &list) {
+    // Values order by kind first (the variant's index), so only the same kind
+    // and the same content count as seen.
+    std::set<Value> seenGrades, seenClasses;
+    auto collect = [](Value v, std::set<Value> &seen, std::vector<Value> &list) {
         if (isNull(v))
             return;
-        std::string text = displayText(v);
-        if (seen.insert(text).second)
-            list.push_back(std::move(text));
+        if (seen.insert(v).second)
+            list.push_back(std::move(v));
     };
     Statement select(connection, "SELECT \"年级\", \"班级\" FROM student ORDER BY rowid");
     while (select.step()) {

@@ -4,6 +4,10 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace quorvel::store {
 
 namespace {
@@ -57,10 +61,37 @@ std::int64_t Connection::lastInsertRowid() const
     return sqlite3_last_insert_rowid(db_);
 }
 
+bool Connection::textIsUtf8() const
+{
+    if (textIsUtf8_ < 0) {
+        Statement encoding(*this, "PRAGMA encoding");
+        textIsUtf8_ = encoding.step() && encoding.column(0) == Value(std::string("UTF-8"));
+    }
+    return textIsUtf8_ == 1;
+}
+
 int Connection::changes() const
 {
     return sqlite3_changes(db_);
 }
+
+namespace {
+
+// A write needs a journal file beside the database; without the right to
+// create one the engine only says it cannot open a file.
+bool journalCannotBeCreated(int rc, const std::string &path)
+{
+    const int primary = rc & 0xff;
+    if (primary != SQLITE_CANTOPEN && primary != SQLITE_READONLY && primary != SQLITE_IOERR)
+        return false;
+    if (rc == SQLITE_READONLY_DBMOVED)
+        return false;
+    const std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    return ::faccessat(AT_FDCWD, directory.empty() ? "." : directory.c_str(), W_OK | X_OK,
+                       AT_EACCESS) != 0;
+}
+
+} // namespace
 
 void Connection::fail(int rc) const
 {
@@ -69,6 +100,9 @@ void Connection::fail(int rc) const
     const int current = sqlite3_extended_errcode(db_);
     const std::string message = (current & 0xff) == (rc & 0xff) ? sqlite3_errmsg(db_)
                                                                  : sqlite3_errstr(rc);
+    if (journalCannotBeCreated(rc, path_))
+        throw DbError(Condition::Engine, rc,
+                      "数据库所在的文件夹不可写入，无法建立写入所需的日志文件（" + message + "）");
     throw DbError::fromEngine(rc, message);
 }
 
@@ -170,6 +204,24 @@ Value Statement::column(int index) const
         return std::string(text ? text : "", static_cast<std::size_t>(size));
     }
     }
+}
+
+Value Statement::column(int index, std::string *stored, bool *differs) const
+{
+    *differs = false;
+    if (sqlite3_column_type(stmt_, index) != SQLITE_TEXT || conn_.textIsUtf8())
+        return column(index);
+    // Before the engine converts the text to UTF-8, its bytes are those the
+    // file holds, in the database's own encoding.
+    const auto *raw = static_cast<const char *>(sqlite3_column_blob(stmt_, index));
+    const int rawSize = sqlite3_column_bytes(stmt_, index);
+    std::string rawBytes(raw ? raw : "", static_cast<std::size_t>(rawSize));
+    Value text = column(index);
+    if (std::get<std::string>(text) != rawBytes) {
+        *stored = std::move(rawBytes);
+        *differs = true;
+    }
+    return text;
 }
 
 Transaction::Transaction(Connection &conn) : conn_(conn)

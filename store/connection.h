@@ -28,6 +28,8 @@ public:
     std::int64_t lastInsertRowid() const;
     int changes() const;
     const std::string &path() const { return path_; }
+    // Whether the file keeps its texts in UTF-8 (rather than UTF-16).
+    bool textIsUtf8() const;
     sqlite3 *handle() const { return db_; }
 
     // Throws the engine's current error for result code rc.
@@ -37,6 +39,7 @@ private:
     Connection(sqlite3 *db, std::string path);
     sqlite3 *db_;
     std::string path_;
+    mutable int textIsUtf8_ = -1;  // unknown until asked
 };
 
 // A prepared statement; parameters are bound, never spliced into the text.
@@ -60,6 +63,9 @@ public:
     int columnCount() const;
     std::string columnName(int index) const;
     Value column(int index) const;
+    // The same; for a text whose stored bytes are not its UTF-8 (a database
+    // kept in UTF-16) it also puts those bytes in *stored and sets *differs.
+    Value column(int index, std::string *stored, bool *differs) const;
 
 private:
     const Connection &conn_;

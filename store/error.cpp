@@ -13,6 +13,8 @@ namespace {
 
 const char *reasonFor(int code)
 {
+    if (code == SQLITE_READONLY_DBMOVED)
+        return "数据库文件在点名期间被移动或删除";
     switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -44,8 +46,11 @@ const char *reasonFor(int code)
 DbError DbError::fromEngine(int code, const std::string &engineMessage)
 {
     std::string reason = reasonFor(code);
-    if (!engineMessage.empty())
-        reason += "（" + engineMessage + "）";
+    if (!engineMessage.empty()) {
+        reason += "（";
+        reason += engineMessage;
+        reason += "）";
+    }
     return DbError(Condition::Engine, code, reason);
 }
 

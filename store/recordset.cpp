@@ -40,9 +40,7 @@ void RecordSet::open(std::shared_ptr<Connection> connection, const Query &query)
         Row row;
         const Value key = select.column(0);
         row.key = std::holds_alternative<std::int64_t>(key) ? std::get<std::int64_t>(key) : 0;
-        row.values.reserve(count - 1);
-        for (int c = 1; c < count; ++c)
-            row.values.push_back(select.column(c));
+        readValues(select, 1, row);
         rows.push_back(std::move(row));
     }
     std::vector<std::string> columns;
@@ -196,10 +194,9 @@ void RecordSet::deleteCurrent()
     Row &row = currentRow();
     if (!row.isNew) {
         Statement del(*connection_, "DELETE FROM " + quoted(table_) + " WHERE rowid = ?1"
-                                        + matchesRead(2));
+                                        + matchesRead(row, 2));
         del.bind(1, row.key);
-        for (std::size_t i = 0; i < row.values.size(); ++i)
-            del.bind(static_cast<int>(i) + 2, row.values[i]);
+        bindRead(del, row, 2);
         del.run();
         if (connection_->changes() != 1)
             throw DbError(Condition::RowChanged, 0, "这条记录已被其他程序修改或删除");
@@ -238,15 +235,55 @@ bool RecordSet::hasEdits(const Row &row) const
 }
 
 // " AND c1 IS ?n AND c2 IS ?n+1 ...": the row still holds what the set read.
-std::string RecordSet::matchesRead(int firstParameter) const
+// A text that does not survive the trip through UTF-8 is compared by the
+// bytes the file holds.
+std::string RecordSet::matchesRead(const Row &row, int firstParameter) const
 {
     std::string sql;
-    for (std::size_t i = 0; i < columns_.size(); ++i)
-        sql += " AND " + quoted(columns_[i]) + " IS ?" + std::to_string(firstParameter + i);
+    std::size_t next = 0;  // into row.storedText, which is in column order
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        const std::string column = quoted(columns_[i]);
+        const std::string slot = "?" + std::to_string(firstParameter + static_cast<int>(i));
+        if (next < row.storedText.size() && row.storedText[next].first == i) {
+            sql += " AND typeof(" + column + ") = 'text' AND CAST(" + column + " AS BLOB) = "
+                + slot;
+            ++next;
+        } else {
+            sql += " AND " + column + " IS " + slot;
+        }
+    }
     return sql;
 }
 
-std::vector<Value> RecordSet::reread(std::int64_t key) const
+void RecordSet::bindRead(Statement &statement, const Row &row, int firstParameter) const
+{
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < row.values.size(); ++i) {
+        const int slot = firstParameter + static_cast<int>(i);
+        if (next < row.storedText.size() && row.storedText[next].first == i)
+            statement.bind(slot, Blob{row.storedText[next++].second});
+        else
+            statement.bind(slot, row.values[i]);
+    }
+}
+
+void RecordSet::readValues(const Statement &select, int firstColumn, Row &row)
+{
+    const int count = select.columnCount();
+    row.values.clear();
+    row.storedText.clear();
+    row.values.reserve(static_cast<std::size_t>(count - firstColumn));
+    for (int c = firstColumn; c < count; ++c) {
+        std::string stored;
+        bool differs = false;
+        row.values.push_back(select.column(c, &stored, &differs));
+        if (differs)
+            row.storedText.emplace_back(static_cast<std::size_t>(c - firstColumn),
+                                        std::move(stored));
+    }
+}
+
+bool RecordSet::reread(std::int64_t key, Row &row) const
 {
     std::string sql = "SELECT ";
     for (std::size_t i = 0; i < columns_.size(); ++i)
@@ -254,11 +291,10 @@ std::vector<Value> RecordSet::reread(std::int64_t key) const
     sql += " FROM " + quoted(table_) + " WHERE rowid = ?1";
     Statement select(*connection_, sql);
     select.bind(1, key);
-    std::vector<Value> values;
-    if (select.step())
-        for (int c = 0; c < select.columnCount(); ++c)
-            values.push_back(select.column(c));
-    return values;
+    if (!select.step())
+        return false;
+    readValues(select, 0, row);
+    return true;
 }
 
 void RecordSet::insertRow(Row &row)
@@ -283,12 +319,15 @@ void RecordSet::insertRow(Row &row)
         insert.bind(static_cast<int>(i) + 1, *bound[i]);
     insert.run();
     const std::int64_t key = connection_->lastInsertRowid();
-    std::vector<Value> stored = reread(key);
+    Row stored;
+    if (!reread(key, stored))
+        throw DbError(Condition::RowChanged, 0, "新记录写入后无法读回");
     tx.commit();
 
     row.key = key;
     row.isNew = false;
-    row.values = std::move(stored);
+    row.values = std::move(stored.values);
+    row.storedText = std::move(stored.storedText);
     row.edits.clear();
 }
 
@@ -305,31 +344,34 @@ void RecordSet::updateRow(Row &row)
     }
     const int keySlot = static_cast<int>(bound.size()) + 1;
     const std::string sql = "UPDATE " + quoted(table_) + " SET " + sets + " WHERE rowid = ?"
-        + std::to_string(keySlot) + matchesRead(keySlot + 1);
+        + std::to_string(keySlot) + matchesRead(row, keySlot + 1);
 
-    std::vector<Value> stored;
+    Row stored;
+    bool written = false;
     {
         Transaction tx(*connection_);
         Statement change(*connection_, sql);
         for (std::size_t i = 0; i < bound.size(); ++i)
             change.bind(static_cast<int>(i) + 1, *bound[i]);
         change.bind(keySlot, row.key);
-        for (std::size_t i = 0; i < row.values.size(); ++i)
-            change.bind(keySlot + 1 + static_cast<int>(i), row.values[i]);
+        bindRead(change, row, keySlot + 1);
         change.run();
-        if (connection_->changes() == 1) {
-            stored = reread(row.key);
+        if (connection_->changes() == 1 && reread(row.key, stored)) {
             tx.commit();
+            written = true;
         }
     }
-    if (stored.empty()) {
+    if (!written) {
         // Someone else changed or removed the row: show what the file holds now.
-        std::vector<Value> now = reread(row.key);
-        if (!now.empty())
-            row.values = std::move(now);
+        Row now;
+        if (reread(row.key, now)) {
+            row.values = std::move(now.values);
+            row.storedText = std::move(now.storedText);
+        }
         throw DbError(Condition::RowChanged, 0, "这条记录已被其他程序修改或删除");
     }
-    row.values = std::move(stored);
+    row.values = std::move(stored.values);
+    row.storedText = std::move(stored.storedText);
     row.edits.clear();
 }
 

@@ -13,6 +13,7 @@
 namespace quorvel::store {
 
 class Connection;
+class Statement;
 
 // A client-side snapshot of a query's rows, read in full when it opens, so
 // counting and positioning never touch the file. Writes go back through the
@@ -63,14 +64,20 @@ private:
         bool isNew = false;
         std::vector<Value> values;                 // as the file holds them
         std::vector<std::optional<Value>> edits;   // pending, by column; empty when none
+        // Texts whose stored bytes differ from their UTF-8, by column: the
+        // changed-row check compares these bytes, which survive no conversion.
+        std::vector<std::pair<std::size_t, std::string>> storedText;
     };
 
     void requireOpen() const;
     Row &currentRow();
     const Row &currentRow() const;
     bool hasEdits(const Row &row) const;
-    std::string matchesRead(int firstParameter) const;
-    std::vector<Value> reread(std::int64_t key) const;
+    std::string matchesRead(const Row &row, int firstParameter) const;
+    void bindRead(Statement &statement, const Row &row, int firstParameter) const;
+    static void readValues(const Statement &select, int firstColumn, Row &row);
+    // The row with this key as the file holds it now; false when it is gone.
+    bool reread(std::int64_t key, Row &row) const;
     void insertRow(Row &row);
     void updateRow(Row &row);
 

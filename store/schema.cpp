@@ -4,6 +4,8 @@
 #include "store/error.h"
 #include "store/indexes.h"
 
+#include <sqlite3.h>
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -43,6 +45,16 @@ void verifySchema(const Connection &connection)
         if (!found[i])
             throw DbError(Condition::NoTable, 0,
                           "student数据表缺少“" + std::string(wanted[i]) + "”列");
+    // Every write finds its row by the row number; a table made WITHOUT
+    // ROWID has none.
+    try {
+        Statement rowNumber(connection, "SELECT rowid FROM student LIMIT 0");
+    } catch (const DbError &e) {
+        if ((e.code() & 0xff) != SQLITE_ERROR)
+            throw;
+        throw DbError(Condition::NoTable, 0,
+                      "student数据表建为没有行号的表（WITHOUT ROWID），本程序无法逐条记入评价");
+    }
 }
 
 void createDatabase(const std::string &path)

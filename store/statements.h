@@ -1,21 +1,31 @@
 #pragma once
 
+#include "store/value.h"
+
 #include <string>
 #include <vector>
 
 namespace quorvel::store {
 
-// A query of the student table. The texts it compares with travel as bound
+// A query of the student table. The values it compares with travel as bound
 // parameters; nothing the teacher typed ever becomes part of the SQL.
 struct Query {
     std::string table;
     std::string sql;
-    std::vector<std::string> parameters;
+    std::vector<Value> parameters;
 };
 
 // Every student, in the order they were added.
 Query allStudents();
-// The students of one grade and class, compared exactly, in the order they were added.
+// The students of one grade and class given as texts, in the order they were added.
 Query studentsOfClass(const std::string &grade, const std::string &className);
+inline Query studentsOfClass(const char *grade, const char *className)
+{
+    return studentsOfClass(std::string(grade), std::string(className));
+}
+// The students whose grade and class hold exactly these stored values: the
+// same kind (text, bytes, whole or real number) and the same bytes or number,
+// whatever the columns' collation. This is how a list item finds its class.
+Query studentsOfClass(const Value &grade, const Value &className);
 
 } // namespace quorvel::store

@@ -14,7 +14,15 @@ void Store::opendb()
 {
     conn.reset();
     std::error_code ec;
-    if (!std::filesystem::exists(path_, ec))
+    const auto status = std::filesystem::status(path_, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory)
+        // The folder cannot be entered (or is no folder): the file may well be there.
+        throw DbError(Condition::Engine, 0,
+                      (ec == std::errc::permission_denied
+                           ? std::string("没有权限进入数据库所在的文件夹")
+                           : std::string("无法访问数据库所在的文件夹"))
+                          + "（" + ec.message() + "）");
+    if (!std::filesystem::exists(status))
         throw DbError(Condition::MissingFile, 0, "找不到数据库文件");
     auto opened = Connection::open(path_, kDatabasePassword);
     verifySchema(*opened);

@@ -9,12 +9,12 @@ namespace {
 
 std::string realText(double d)
 {
-    // Real numbers that hold a whole value show as whole numbers: 2.0 is "2".
-    if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15)
-        return std::to_string(static_cast<std::int64_t>(d));
-    char buf[64];
-    // The shortest text that reads back as the same double; never localised.
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d);
+    if (d == 0.0)
+        return "0";  // -0 is no negative number
+    // The shortest digits that read back as the same double, always in plain
+    // decimal notation (never "1e+19"), never localised.
+    char buf[512];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
     return ec == std::errc() ? std::string(buf, end) : std::string();
 }
 

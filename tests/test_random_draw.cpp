@@ -331,6 +331,38 @@ private slots:
         QVERIFY(f.messages.shown.empty());
     }
 
+    // A draw ended before Timer1 ever ticked draws at its end, so the student
+    // shown is the one evaluated.
+    void drawEndedBeforeFirstTick_data()
+    {
+        QTest::addColumn<bool>("byCountdown");
+        QTest::newRow("stopped by the button") << false;
+        QTest::newRow("countdown of 0 ends first") << true;
+    }
+    void drawEndedBeforeFirstTick()
+    {
+        QFETCH(bool, byCountdown);
+        Fixture f(sevenInClass());
+        QVERIFY(f.start(kGrade, kClass, byCountdown, QStringLiteral("0")));
+        QCOMPARE(f.timer("Timer1")->timerType(), Qt::PreciseTimer);
+        QCOMPARE(f.timer("Timer2")->timerType(), Qt::PreciseTimer);
+        f.random.values = {0.5};
+        if (byCountdown)
+            f.w->onTimer2Tick();
+        else
+            f.press();
+        CHECK(verifyIdle(f));
+        QCOMPARE(f.name(), QStringLiteral("D"));
+        QCOMPARE(f.name(), f.currentName());
+        QCOMPARE(f.stat()->panelText(1), QStringLiteral("优秀：3"));
+
+        f.child<QComboBox>("ComboBox3")->setCurrentIndex(0);
+        QTest::mouseClick(f.button("PushButton4"), Qt::LeftButton);
+        QCOMPARE(f.messages.lastText(), QStringLiteral("评价记入成功！"));
+        QCOMPARE(f.db.value("D", "优秀"), store::Value(std::int64_t{4}));
+        QCOMPARE(f.db.value("A", "优秀"), store::Value(std::int64_t{0}));
+    }
+
     void drawPicksByPosition_data()
     {
         QTest::addColumn<double>("r");

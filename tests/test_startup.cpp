@@ -4,7 +4,10 @@
 #include "app/wiring.h"
 #include "rollcall/indexwindow.h"
 #include "store/schema.h"
+#include "tests/support/permissions.h"
 #include "tests/support/windowfixture.h"
+
+#include <QAccessible>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,6 +18,7 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace quorvel;
@@ -109,6 +113,28 @@ private slots:
         QVERIFY(f.window->findChild<QFrame *>("Picture1"));
         QVERIFY(f.window->findChild<QFrame *>("Frame1"));
         QVERIFY(f.window->findChild<QGroupBox *>("GroupBox1"));
+
+        // Each input is named by its label, for assistive technology too.
+        const std::pair<const char *, const char *> inputs[] = {
+            {"Label4", "ComboBox1"}, {"Label5", "ComboBox2"}, {"Label6", "ComboBox3"},
+            {"Label7", "Text1"}, {"Label3", "stoptime"}};
+        for (const auto &[labelName, inputName] : inputs) {
+            auto *label = f.find<QLabel>(labelName);
+            auto *input = f.find<QWidget>(inputName);
+            QCOMPARE(label->buddy(), input);
+            const auto related = QAccessible::queryAccessibleInterface(input)->relations(
+                QAccessible::Label);
+            QVERIFY2(std::any_of(related.begin(), related.end(),
+                                 [&](const auto &r) { return r.first->object() == label; }),
+                     inputName);
+            QCOMPARE(input->accessibleName(), QString(inputName) == "stoptime"
+                                                  ? QStringLiteral("自动停止时间（秒）")
+                                                  : label->text());
+        }
+        QCOMPARE(f.find<QLabel>("showname")->accessibleName(), QStringLiteral("点名学生：尚未点名"));
+        const auto panels = f.find<PanelStatusBar>("Stat")->findChildren<QLabel *>();
+        QCOMPARE(panels.size(), 5);
+        QCOMPARE(panels[4]->accessibleName(), QStringLiteral("倒扣学分"));
     }
 
     void listsKeepFirstOccurrenceOrder()
@@ -168,6 +194,9 @@ private slots:
         QTest::newRow("no student table") << QByteArray("notable") << QStringLiteral("student");
         QTest::newRow("column missing") << QByteArray("nocolumn") << QStringLiteral("倒扣学分");
         QTest::newRow("locked") << QByteArray("locked") << QStringLiteral("锁定");
+        QTest::newRow("without rowid") << QByteArray("norowid") << QStringLiteral("WITHOUT ROWID");
+        QTest::newRow("folder not enterable") << QByteArray("noentry")
+                                              << QStringLiteral("没有权限进入数据库所在的文件夹");
     }
 
     void unusableFileIsReportedWithItsReason()
@@ -177,6 +206,7 @@ private slots:
         WindowFixture f;
         const std::string path = f.db.path();
         std::shared_ptr<store::Connection> holder;
+        std::optional<PermissionsApply> permissions;
         if (kind == "password" || kind == "garbage") {
             std::filesystem::remove(path);
             if (kind == "garbage") {
@@ -195,12 +225,28 @@ private slots:
             conn->exec("DROP TABLE student");
             conn->exec("CREATE TABLE student (\"姓名\" TEXT, \"年级\" TEXT, \"班级\" TEXT,"
                        " \"优秀\" INT, \"良好\" INT, \"及格\" INT, \"不及格\" INT)");
+        } else if (kind == "norowid") {
+            auto conn = f.db.connect();
+            conn->exec("DROP TABLE student");
+            conn->exec("CREATE TABLE student (\"姓名\" TEXT PRIMARY KEY, \"年级\" TEXT,"
+                       " \"班级\" TEXT, \"优秀\" INT, \"良好\" INT, \"及格\" INT,"
+                       " \"不及格\" INT, \"倒扣学分\" INT) WITHOUT ROWID");
+        } else if (kind == "noentry") {
+            permissions.emplace();
+            if (!permissions->active())
+                QSKIP("file permissions cannot be made to apply here");
+            std::filesystem::permissions(f.db.directoryPath(), std::filesystem::perms::owner_exec,
+                                         std::filesystem::perm_options::remove);
         } else if (kind == "locked") {
             holder = f.db.connect();
             holder->exec("BEGIN EXCLUSIVE");
             holder->exec("INSERT INTO student (\"姓名\") VALUES ('x')");
         }
-        QVERIFY(!f.open());
+        const bool opened = f.open();
+        if (permissions)
+            std::filesystem::permissions(f.db.directoryPath(), std::filesystem::perms::owner_exec,
+                                         std::filesystem::perm_options::add);
+        QVERIFY(!opened);
         QCOMPARE(f.messages.shown.size(), std::size_t{1});
         const QString text = f.messages.shown[0].text;
         QCOMPARE(f.messages.shown[0].style, MessageStyle::Error);

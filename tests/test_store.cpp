@@ -572,6 +572,46 @@ private slots:
         QCOMPARE(db.count(), 0L);
     }
 
+    void textThatCannotRoundTripIsMatchedByItsBytes()
+    {
+        // A UTF-16 file whose name holds an unpaired surrogate: no UTF-8 text
+        // turns back into the same bytes, yet the row can be written and
+        // removed, and a change made elsewhere is still noticed.
+        auto db = TempDatabase::withoutFile();
+        makeKeyedFile(db.path(), kDatabasePassword,
+                      std::string("PRAGMA encoding = 'UTF-16le';") + kEightColumns);
+        {
+            auto conn = db.connect();
+            sqlite3_stmt *insert = nullptr;
+            QCOMPARE(sqlite3_prepare_v2(conn->handle(), "INSERT INTO student (\"姓名\") VALUES (?1)",
+                                        -1, &insert, nullptr),
+                     SQLITE_OK);
+            const char16_t name[] = {u'A', char16_t(0xD800), u'B', 0};
+            sqlite3_bind_text16(insert, 1, name, 6, SQLITE_STATIC);
+            const int rc = sqlite3_step(insert);
+            sqlite3_finalize(insert);
+            QCOMPARE(rc, SQLITE_DONE);
+        }
+        const auto storedName = [&] {
+            auto conn = db.connect();
+            Statement st(*conn, "SELECT hex(CAST(\"姓名\" AS BLOB)) FROM student");
+            return st.step() ? text(st.column(0)) : QString();
+        };
+        QCOMPARE(storedName(), QStringLiteral("410000D84200"));
+        RecordSet rs;
+        rs.open(db.connect(), allStudents());
+        rs.setField(kExcellent, std::int64_t{1});
+        rs.update();
+        QCOMPARE(fileColumn(db, kExcellent), QStringList({"i:1"}));
+        QCOMPARE(storedName(), QStringLiteral("410000D84200"));
+
+        db.connect()->exec("UPDATE student SET \"良好\" = 5");
+        rs.setField(kExcellent, std::int64_t{2});
+        VERIFY_CONDITION(rs.update(), Condition::RowChanged);
+        rs.deleteCurrent();
+        QCOMPARE(db.count(), 0L);
+    }
+
     void updateWhileLockedElsewhere()
     {
         TempDatabase db;

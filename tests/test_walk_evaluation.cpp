@@ -1,10 +1,18 @@
 // The walk through a class in order, and recording an evaluation for the
 // student called by either roll call.
 
+#include "platform/messagebox.h"
+#include "tests/support/permissions.h"
 #include "tests/support/windowfixture.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <filesystem>
 
 using namespace quorvel;
 using namespace quorvel::testing;
@@ -24,6 +32,18 @@ StudentRow student(const std::string &name, const std::string &grade = "高一",
 std::int64_t whole(const store::Value &v)
 {
     return std::get<std::int64_t>(v);
+}
+
+// Replaces the table with one whose columns have no declared type, as another
+// program may have made it: every value keeps the kind it was stored with.
+void untypedTable(const TempDatabase &db, const char *rows)
+{
+    auto conn = db.connect();
+    conn->exec("DROP TABLE student");
+    conn->exec("CREATE TABLE student (\"姓名\", \"年级\", \"班级\", \"优秀\" DEFAULT 0,"
+               " \"良好\" DEFAULT 0, \"及格\" DEFAULT 0, \"不及格\" DEFAULT 0,"
+               " \"倒扣学分\" DEFAULT 0)");
+    conn->exec(rows);
 }
 
 } // namespace
@@ -362,6 +382,142 @@ private slots:
         f.click("PushButton4");
         QVERIFY(f.messages.lastText().startsWith(QStringLiteral("数据库操作失败：")));
         QCOMPARE(f.db.count(), 4L);
+    }
+
+    void oddlyStoredClassesCanBeCalled()
+    {
+        WindowFixture f;
+        // 高一 in GBK bytes, 1班 as a BLOB, and a whole number as a grade, each
+        // beside a text that reads the same.
+        untypedTable(f.db, "INSERT INTO student (\"姓名\", \"年级\", \"班级\") VALUES"
+                           " ('甲', CAST(X'B8DFD2BB' AS TEXT), '1班'), ('乙', '高一', '1班'),"
+                           " ('丙', '高一', X'31E78FAD'), ('丁', 1, '1班'), ('戊', '1', '1班')");
+        QVERIFY(f.open());
+        QCOMPARE(f.window->gradeItems(),
+                 QStringList({"高一（非UTF-8编码）", "高一", "1（数值）", "1"}));
+        QCOMPARE(f.window->classItems(), QStringList({"1班", "1班（二进制）"}));
+        QCOMPARE(f.window->gradeChoices()[2].second, store::Value(std::int64_t{1}));
+        QCOMPARE(f.window->classChoices()[1].second, store::Value(store::Blob{"1\xE7\x8F\xAD"}));
+
+        const std::pair<const char *, const char *> classes[] = {
+            {"高一（非UTF-8编码）", "1班"}, {"高一", "1班"}, {"高一", "1班（二进制）"},
+            {"1（数值）", "1班"}, {"1", "1班"}};
+        const char *found[] = {"甲", "乙", "丙", "丁", "戊"};
+        for (std::size_t i = 0; i < std::size(found); ++i) {
+            f.choose(QString::fromUtf8(classes[i].first), QString::fromUtf8(classes[i].second));
+            f.click("PushButton3");
+            QCOMPARE(f.shownName(), QString::fromUtf8(found[i]));
+            QCOMPARE(f.store->rs->recordCount(), 1L);
+            f.click("PushButton3");
+        }
+        QVERIFY2(f.messages.shown.empty(), qPrintable(f.messages.lastText()));
+    }
+
+    void counterAtItsLimitIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("largest whole number") << QByteArray("9223372036854775807")
+                                              << "9223372036854775807";
+        QTest::newRow("real 2^53") << QByteArray("9007199254740992.0") << "9007199254740992";
+        QTest::newRow("real 1e19") << QByteArray("1e19") << "10000000000000000000";
+    }
+
+    void counterAtItsLimitIsRefused()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, shown);
+        WindowFixture f;
+        untypedTable(f.db, ("INSERT INTO student (\"姓名\", \"年级\", \"班级\", \"优秀\") VALUES"
+                            " ('A', '高一', '1班', " + stored + ")").constData());
+        const store::Value before = f.db.value("A", "优秀");
+        QVERIFY(f.open());
+        startWalk(f);
+        QCOMPARE(f.panel(1), QStringLiteral("优秀：") + shown);
+        grade(f, 0);
+        credits(f, "3");
+        f.click("PushButton4");
+        QCOMPARE(f.messages.shown.size(), std::size_t{1});
+        QVERIFY2(f.messages.lastText().startsWith(QStringLiteral("数据库操作失败：“优秀”")),
+                 qPrintable(f.messages.lastText()));
+        QCOMPARE(f.db.value("A", "优秀"), before);
+        QCOMPARE(f.db.value("A", "倒扣学分"), store::Value(std::int64_t{0}));
+        QCOMPARE(f.panel(1), QStringLiteral("优秀：") + shown);
+    }
+
+    void textFromTheFileIsNeverMarkup()
+    {
+        WindowFixture f;
+        f.db.add(student("<u>A</u><br>B", "<b>高一</b>", "1班"));
+        QVERIFY(f.open());
+        f.choose("<b>高一</b>", "1班");
+        f.click("PushButton3");
+        auto *name = f.find<QLabel>("showname");
+        QCOMPARE(name->text(), QStringLiteral("<u>A</u><br>B"));
+        QCOMPARE(name->textFormat(), Qt::PlainText);
+        QCOMPARE(name->accessibleName(), QStringLiteral("点名学生：<u>A</u><br>B"));
+        auto *panel = f.find<PanelStatusBar>("Stat")->findChild<QLabel *>("Panel1");
+        QCOMPARE(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name),
+                 QStringLiteral("优秀：0"));
+        for (QLabel *panel : f.find<PanelStatusBar>("Stat")->findChildren<QLabel *>())
+            QCOMPARE(panel->textFormat(), Qt::PlainText);
+
+        // The message box on screen takes its text as typed too.
+        Qt::TextFormat format = Qt::RichText;
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                format = box->textFormat();
+                shown = box->text();
+                box->accept();
+            }
+        });
+        QtMessageBox().show(QStringLiteral("<u>A</u>"), MessageStyle::Error);
+        QCOMPARE(shown, QStringLiteral("<u>A</u>"));
+        QCOMPARE(format, Qt::PlainText);
+    }
+
+    void failuresDuringTheWalkSayWhatHappened_data()
+    {
+        QTest::addColumn<QByteArray>("what");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("file deleted") << QByteArray("delete") << "数据库文件在点名期间被移动或删除";
+        QTest::newRow("file renamed") << QByteArray("rename") << "数据库文件在点名期间被移动或删除";
+        QTest::newRow("folder not writable") << QByteArray("readonly") << "数据库所在的文件夹不可写入";
+    }
+
+    void failuresDuringTheWalkSayWhatHappened()
+    {
+        QFETCH(QByteArray, what);
+        QFETCH(QString, reason);
+        WindowFixture f;
+        threeStudents(f);
+        QVERIFY(f.open());
+        startWalk(f);
+        grade(f, 0);
+        const std::filesystem::path path = f.db.path();
+        const std::filesystem::path dir = path.parent_path();
+        std::optional<PermissionsApply> permissions;
+        if (what == "delete") {
+            std::filesystem::remove(path);
+        } else if (what == "rename") {
+            std::filesystem::rename(path, dir / "xsdata.bak");
+        } else {
+            permissions.emplace();
+            if (!permissions->active())
+                QSKIP("file permissions cannot be made to apply here");
+            std::filesystem::permissions(dir, std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::remove);
+        }
+        f.click("PushButton4");
+        if (what == "readonly")
+            std::filesystem::permissions(dir, std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add);
+        QCOMPARE(f.messages.shown.size(), std::size_t{1});
+        QVERIFY2(f.messages.lastText().startsWith(QStringLiteral("数据库操作失败：") + reason),
+                 qPrintable(f.messages.lastText()));
+        if (what == "readonly")
+            QCOMPARE(whole(f.db.value("A", "优秀")), 0);
     }
 };
 
