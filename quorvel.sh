@@ -11,6 +11,8 @@ PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-translations-l10n
   libsqlcipher-dev
+  # Qt TextToSpeech; its headers need QtQmlIntegration from qt6-declarative-dev
+  qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin speech-dispatcher espeak-ng
   fonts-noto-cjk
 )
 

@@ -7,17 +7,21 @@
 #include "platform/geometry.h"
 #include "platform/messagebox.h"
 #include "platform/random.h"
+#include "platform/speech.h"
+#include "rollcall/classroom.h"
 #include "rollcall/mainwindow.h"
 #include "store/store.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QSettings>
 #include <QTranslator>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setOrganizationName(QStringLiteral("Quorvel"));
     QApplication::setFont(quorvel::chineseFont(10.5));
 
     // The toolkit's own texts (file dialog, context menus) in Simplified Chinese.
@@ -36,6 +40,10 @@ int main(int argc, char *argv[])
     quorvel::store::Store store(services.programDirectory.toStdString());
     quorvel::MainWindow main(store, services);
     quorvel::connectDialogs(main, store, services);
+    // The classroom options are remembered between runs.
+    QSettings settings;
+    quorvel::QtSpeech speech;
+    quorvel::Classroom classroom(main, store, services, speech, settings);
     if (!main.load())
         return 1;
     quorvel::centreOnScreen(&main);

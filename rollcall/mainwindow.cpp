@@ -8,6 +8,7 @@
 #include "rollcall/digitkeyfilter.h"
 #include "rollcall/indexwindow.h"
 #include "rollcall/panelstatusbar.h"
+#include "rollcall/rollcallobserver.h"
 #include "rollcall/texts.h"
 #include "store/classlists.h"
 #include "store/error.h"
@@ -192,6 +193,8 @@ QStringList MainWindow::classItems() const
 void MainWindow::showstudent()
 {
     showname->setText(text(store_.rs->field(store::kName)));
+    if (observer_)
+        observer_->nameShown(showname->text());
     showtally();
 }
 
@@ -229,6 +232,8 @@ bool MainWindow::openClass(const QString &grade, const QString &className)
             refuse(texts::kNoStudents);
             return false;
         }
+        if (observer_)
+            observer_->classOpened(grade, className);
         return true;
     } catch (const DbError &e) {
         store_.rs->close();
@@ -272,6 +277,11 @@ void MainWindow::startDraw()
     }
     if (!openClass(chosen->first, chosen->second))
         return;
+    if (observer_ && !observer_->drawMayStart()) {
+        store_.rs->close();
+        store_.closeConn();
+        return;
+    }
 
     Timer1->start();
     PushButton1->setText(texts::kStopRandom);
@@ -297,6 +307,8 @@ void MainWindow::endDraw()
     PushButton2->setEnabled(true);
     PushButton3->setEnabled(true);
     PushButton4->setEnabled(true);
+    if (observer_)
+        observer_->drawEnded();
 }
 
 void MainWindow::onTimer1Tick()
@@ -308,6 +320,8 @@ void MainWindow::onTimer1Tick()
         // r < 1, yet r * n can round up to n: keep the draw within the class.
         curno = std::min(static_cast<std::int32_t>(r * static_cast<double>(n)) + 1,
                          static_cast<std::int32_t>(n));
+        if (observer_)
+            curno = observer_->drawnRow(r, curno);
         position();
     } catch (const DbError &e) {
         endDraw();
@@ -318,6 +332,8 @@ void MainWindow::onTimer1Tick()
 void MainWindow::onTimer2Tick()
 {
     showtime->setText(QString::number(lefttime));
+    if (observer_)
+        observer_->countdownShown();
     if (lefttime != 0)
         --lefttime;
     else
