@@ -210,12 +210,22 @@ void Classroom::persist(const std::function<void(store::Connection &)> &write)
         if (!conn_)
             throw DbError(store::Condition::Usage, 0, "数据库没有打开");
         write(*conn_);
+        rememberUnsaved();
     } catch (const DbError &e) {
+        unsaved_[{grade_, className_}];
+        rememberUnsaved();
         if (!warnedUnsaved_) {
             warnedUnsaved_ = true;
             services_.messages.show(kUnsaved + QString::fromUtf8(e.what()), MessageStyle::Error);
         }
     }
+}
+
+void Classroom::rememberUnsaved()
+{
+    const auto it = unsaved_.find({grade_, className_});
+    if (it != unsaved_.end())
+        it->second = {draw_.drawnKeys(), draw_.absentKeys(), today()};
 }
 
 void Classroom::startNewRound()
@@ -324,6 +334,10 @@ void Classroom::classOpened(const QString &grade, const QString &className)
     } catch (const DbError &) {
         // Without what the file remembers, every student counts as present
         // and not yet drawn.
+    }
+    if (const auto it = unsaved_.find({grade, className}); it != unsaved_.end()) {
+        drawn = it->second.drawn;
+        absent = it->second.day == today() ? it->second.absent : std::set<std::int64_t>{};
     }
     draw_ = FairDraw(std::move(members), drawn, absent);
     draw_.setKeepsRound(fairDraw());

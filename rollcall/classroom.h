@@ -10,7 +10,9 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 
 class QAction;
 class QLabel;
@@ -90,6 +92,8 @@ private:
     // Runs a write to the file; a file that cannot be written keeps the
     // change for this session and says so once.
     void persist(const std::function<void(store::Connection &)> &write);
+    // Keeps the class's marks for the session when the file did not take them.
+    void rememberUnsaved();
 
     MainWindow &main_;
     store::Store &store_;
@@ -113,6 +117,13 @@ private:
     FairDraw draw_;
     bool ticked_ = false;      // the running draw has shown a student
     bool warnedUnsaved_ = false;
+    // Marks of the classes whose changes the file refused, by grade and class:
+    // these, not the file's, hold for the rest of the session.
+    struct Marks {
+        std::set<std::int64_t> drawn, absent;
+        QDate day;
+    };
+    std::map<std::pair<QString, QString>, Marks> unsaved_;
     QString shownName_;
 };
 

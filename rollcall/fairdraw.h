@@ -48,6 +48,9 @@ public:
     void startRound();
     void markAbsent(long position, bool absent);
 
+    const std::set<std::int64_t> &drawnKeys() const { return drawn_; }
+    const std::set<std::int64_t> &absentKeys() const { return absent_; }
+
 private:
     void rebuild();
 
