@@ -19,6 +19,7 @@
 
 int main(int argc, char *argv[])
 {
+    quorvel::cacheLargeGlyphs();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setOrganizationName(QStringLiteral("Quorvel"));

@@ -14,10 +14,13 @@ constexpr double kSmallestPoints = 8.0;
 constexpr int kSmallestPixels = 10;
 constexpr int kRememberedNames = 1024;
 
+// The label's width less a little room, so that a long name does not touch
+// the edges.
 int availableWidth(const QLabel *label)
 {
-    return std::max(0, label->contentsRect().width() - 2 * label->margin()
-                           - std::max(0, label->indent()));
+    const int inner = label->contentsRect().width() - 2 * label->margin()
+                      - std::max(0, label->indent());
+    return std::max(0, inner - std::max(8, inner / 40));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -50,13 +51,19 @@ ProjectorView::ProjectorView(QWidget *parent)
     // Long names shrink to fit: their text must never widen the window.
     for (QLabel *l : {classLabel_, timeLabel_})
         l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    nameLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    // Only as tall as the name: a new name repaints no more than its own band.
+    nameLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 24);
     layout->addWidget(classLabel_);
-    layout->addWidget(nameLabel_, 1);
+    layout->addStretch(1);
+    layout->addWidget(nameLabel_);
+    layout->addStretch(1);
     layout->addWidget(timeLabel_);
     fitter_ = std::make_unique<NameFitter>(nameLabel_);
+    frame_ = new QTimer(this);
+    frame_->setSingleShot(true);
+    connect(frame_, &QTimer::timeout, this, &ProjectorView::paintName);
     resize(1024, 768);
     setTheme(Theme::Light);
 }
@@ -91,9 +98,25 @@ void ProjectorView::setClassText(const QString &text)
 void ProjectorView::setName(const QString &text, bool settled)
 {
     name_ = text;
-    fitter_->show(text);
-    if (settled)
+    if (settled) {
+        paintName();
         nameLabel_->setAccessibleName(text);
+        return;
+    }
+    if (frame_->isActive())
+        return;  // the frame already due shows the latest name
+    const qint64 since = sinceFrame_.isValid() ? sinceFrame_.elapsed() : kFlashFrameMs;
+    if (since >= kFlashFrameMs)
+        paintName();
+    else
+        frame_->start(static_cast<int>(kFlashFrameMs - since));
+}
+
+void ProjectorView::paintName()
+{
+    frame_->stop();
+    sinceFrame_.start();
+    fitter_->show(name_);
 }
 
 void ProjectorView::setCountdown(const QString &text, bool visible)
@@ -144,9 +167,11 @@ void ProjectorView::resizeEvent(QResizeEvent *event)
     const int h = height();
     classLabel_->setFont(faceFor(h / 16, false));
     timeLabel_->setFont(faceFor(h / 8, true));
-    fitter_->setBase(faceFor(h * 2 / 5, true));
+    const QFont face = faceFor(h * 2 / 5, true);
+    fitter_->setBase(face);
+    nameLabel_->setFixedHeight(QFontMetrics(face).height());
     // The name's box is laid out only after this event; fit the name once it is.
-    QMetaObject::invokeMethod(this, [this] { fitter_->show(name_); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &ProjectorView::paintName, Qt::QueuedConnection);
 }
 
 } // namespace quorvel

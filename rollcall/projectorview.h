@@ -2,11 +2,13 @@
 
 #include "rollcall/namefit.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
 
 class QLabel;
+class QTimer;
 
 namespace quorvel {
 
@@ -26,9 +28,13 @@ public:
     void showOn(const QWidget *beside);
 
     void setClassText(const QString &text);
-    // settled: the name stays (a draw stopped, a walk moved), so assistive
-    // technology is told; names flashing by in a draw are not announced.
+    // settled: the name stays (a draw stopped, a walk moved): it is shown at
+    // once and assistive technology is told. Names flashing by in a draw are
+    // not announced, and are drawn at most kFlashFrameMs apart: a projector
+    // shows no more than that, and painting a name this large at every tick
+    // would cost several times the tick itself.
     void setName(const QString &text, bool settled);
+    static constexpr int kFlashFrameMs = 40;
     void setCountdown(const QString &text, bool visible);
 
     Theme theme() const { return theme_; }
@@ -43,7 +49,11 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void paintName();
+
     QLabel *classLabel_, *nameLabel_, *timeLabel_;
+    QTimer *frame_;
+    QElapsedTimer sinceFrame_;
     std::unique_ptr<NameFitter> fitter_;
     QString name_;
     Theme theme_ = Theme::Light;
