@@ -138,6 +138,12 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
         if (!projector_ || !projector_->isActiveWindow())
             showMenu();
     };
+    keys.leave = [this] {
+        if (!projector_)
+            return false;
+        projector_->close();
+        return true;
+    };
     keys.isOurs = [this](const QWidget *window) {
         return window == &main_ || (projector_ && window == projector_.data());
     };

@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
+#include <functional>
+
 namespace quorvel {
 
 RemoteKeys::RemoteKeys(RemoteActions actions, QObject *parent)
@@ -65,6 +67,8 @@ bool RemoteKeys::eventFilter(QObject *watched, QEvent *event)
         return run(actions_.last);
     case Qt::Key_Menu:
         return run(actions_.menu);
+    case Qt::Key_Escape:
+        return actions_.leave && actions_.leave();
     default:
         return false;
     }

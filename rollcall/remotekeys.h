@@ -16,6 +16,8 @@ struct RemoteActions {
     std::function<void()> last;      // End
     std::function<void()> projector; // F5, wherever the focus is
     std::function<void()> menu;      // the Menu key
+    // Esc: leaves the projector view; false when it is not open.
+    std::function<bool()> leave;
     // The windows the keys work in.
     std::function<bool(const QWidget *window)> isOurs;
 };

@@ -273,6 +273,14 @@ private slots:
         QTest::keyClick(f.room->projector(), Qt::Key_Escape);
         QTRY_VERIFY(!f.room->projector());
 
+        // Esc leaves it from the main window as well.
+        f.find<QPushButton>("PushButton3")->setFocus();
+        f.key(Qt::Key_F5);
+        QVERIFY(f.room->projector());
+        f.find<QPushButton>("PushButton3")->setFocus();
+        f.key(Qt::Key_Escape);
+        QTRY_VERIFY(!f.room->projector());
+
         // The Menu key opens the menu of the name display.
         f.find<QPushButton>("PushButton3")->setFocus();
         f.key(Qt::Key_Menu);
