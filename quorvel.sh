@@ -15,6 +15,8 @@ PACKAGES=(
   libsqlcipher-dev
   libxlsxwriter-dev
   libfreexl-dev python3-xlwt
+  # Qt TextToSpeech; its headers need QtQmlIntegration from qt6-declarative-dev
+  qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin speech-dispatcher espeak-ng
   fonts-noto-cjk
   desktop-file-utils appstream
   python3-openpyxl

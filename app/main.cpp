@@ -12,12 +12,15 @@
 #include "platform/processworkbook.h"
 #include "platform/random.h"
 #include "platform/workbookwriter.h"
+#include "platform/speech.h"
+#include "rollcall/classroom.h"
 #include "rollcall/mainwindow.h"
 #include "store/store.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QSettings>
 #include <QTranslator>
 
 #include <cstdio>
@@ -35,6 +38,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    quorvel::cacheLargeGlyphs();
     QApplication app(argc, argv);
     if (argc > 1) {  // what the toolkit did not take either
         std::fputs(quorvel::unknownArgumentText(QString::fromLocal8Bit(argv[1]))
@@ -42,6 +46,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setOrganizationName(QStringLiteral("Quorvel"));
     QApplication::setFont(quorvel::chineseFont(10.5));
     QApplication::setDesktopFileName(QStringLiteral("org.quorvel.Quorvel"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.Quorvel")));
@@ -71,6 +76,10 @@ int main(int argc, char *argv[])
     quorvel::store::Store store(data.directory.toStdString());
     quorvel::MainWindow main(store, services);
     quorvel::connectDialogs(main, store, services);
+    // The classroom options are remembered between runs.
+    QSettings settings;
+    quorvel::QtSpeech speech;
+    quorvel::Classroom classroom(main, store, services, speech, settings);
     if (!main.load())
         return 1;
     quorvel::centreOnScreen(&main);

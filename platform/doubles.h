@@ -8,6 +8,7 @@
 #include "platform/launcher.h"
 #include "platform/messagebox.h"
 #include "platform/random.h"
+#include "platform/speech.h"
 
 #include <deque>
 #include <functional>
@@ -83,6 +84,18 @@ public:
     // Values to return, in order; when they run out, 0 is returned.
     std::deque<double> values;
     std::vector<double> seeds;
+};
+
+// Speech that only records what it was asked to say.
+class RecordingSpeech final : public Speech {
+public:
+    bool available() const override { return hasVoice; }
+    QString whyUnavailable() const override { return hasVoice ? QString() : reason; }
+    void say(const QString &text) override { said.push_back(text); }
+
+    bool hasVoice = true;
+    QString reason = QStringLiteral("没有可用的中文语音");
+    std::vector<QString> said;
 };
 
 } // namespace quorvel

@@ -8,6 +8,7 @@
 #include "rollcall/digitkeyfilter.h"
 #include "rollcall/indexwindow.h"
 #include "rollcall/panelstatusbar.h"
+#include "rollcall/rollcallobserver.h"
 #include "rollcall/texts.h"
 #include "store/classlists.h"
 #include "store/error.h"
@@ -280,6 +281,8 @@ void MainWindow::showstudent()
     const QString name = text(store_.rs->field(store::kName));
     showname->setText(name);
     showname->setAccessibleName(texts::kCalledStudent + name);
+    if (observer_)
+        observer_->nameShown(name);
     showtally();
 }
 
@@ -318,6 +321,8 @@ bool MainWindow::openClass(const store::Value &grade, const store::Value &classN
             refuse(texts::kNoStudents);
             return false;
         }
+        if (observer_)
+            observer_->classOpened(ComboBox1->currentText(), ComboBox2->currentText());
         return true;
     } catch (const DbError &e) {
         store_.rs->close();
@@ -361,6 +366,11 @@ void MainWindow::startDraw()
     }
     if (!openClass(chosen->first, chosen->second))
         return;
+    if (observer_ && !observer_->drawMayStart()) {
+        store_.rs->close();
+        store_.closeConn();
+        return;
+    }
 
     drawPending_ = true;
     Timer1->start();
@@ -387,16 +397,19 @@ void MainWindow::endDraw()
     PushButton2->setEnabled(true);
     PushButton3->setEnabled(true);
     PushButton4->setEnabled(true);
-    if (!drawPending_)
-        return;
-    // Ended before the first tick: the student evaluated next must be the one
-    // on screen, so draw one now.
-    try {
-        drawOne();
-    } catch (const DbError &e) {
-        called = false;
-        reportDatabaseFailure(e);
+    if (drawPending_) {
+        // Ended before the first tick: the student evaluated next must be the
+        // one on screen, so draw one now.
+        try {
+            drawOne();
+        } catch (const DbError &e) {
+            called = false;
+            reportDatabaseFailure(e);
+            return;
+        }
     }
+    if (observer_)
+        observer_->drawEnded();
 }
 
 void MainWindow::drawOne()
@@ -408,6 +421,8 @@ void MainWindow::drawOne()
     // r < 1, yet r * n can round up to n: keep the draw within the class.
     curno = std::min(static_cast<std::int32_t>(r * static_cast<double>(n)) + 1,
                      static_cast<std::int32_t>(n));
+    if (observer_)
+        curno = observer_->drawnRow(r, curno);
     position();
 }
 
@@ -424,6 +439,8 @@ void MainWindow::onTimer1Tick()
 void MainWindow::onTimer2Tick()
 {
     showtime->setText(QString::number(lefttime));
+    if (observer_)
+        observer_->countdownShown();
     if (lefttime != 0)
         --lefttime;
     else

@@ -30,6 +30,7 @@ namespace quorvel {
 
 class DigitKeyFilter;
 class PanelStatusBar;
+class RollCallObserver;
 
 // Opens the two dialogs of the main window; the entry point supplies them.
 struct DialogHooks {
@@ -50,6 +51,8 @@ public:
     bool load();
 
     void setDialogHooks(DialogHooks hooks) { hooks_ = std::move(hooks); }
+    // The classroom features that follow the roll calls; none by default.
+    void setObserver(RollCallObserver *observer) { observer_ = observer; }
 
     // Refills the grade and class lists from the whole table. Needs an open
     // conn; leaves rs closed. Throws store::DbError.
@@ -111,6 +114,7 @@ private:
     store::Store &store_;
     Services services_;
     DialogHooks hooks_;
+    RollCallObserver *observer_ = nullptr;
     DigitKeyFilter *digitsOnly_;
     // A draw has started and no student has been drawn for it yet.
     bool drawPending_ = false;

@@ -88,6 +88,11 @@ void RecordSet::setAbsolutePosition(long position)
     currentDeleted_ = false;
 }
 
+std::int64_t RecordSet::key() const
+{
+    return currentRow().key;
+}
+
 void RecordSet::moveFirst()
 {
     requireOpen();

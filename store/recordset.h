@@ -37,6 +37,8 @@ public:
     // 1-based position of the current row; 0 when there is none.
     long absolutePosition() const;
     void setAbsolutePosition(long position);
+    // The file's key (rowid) of the current row; 0 for a row not yet stored.
+    std::int64_t key() const;
     void moveFirst();
     void moveNext();
     // True once moved past the last row (and for an empty set).

@@ -1,0 +1,489 @@
+#include "rollcall/classroom.h"
+
+#include "platform/messagebox.h"
+#include "platform/speech.h"
+#include "rollcall/mainwindow.h"
+#include "rollcall/namefit.h"
+#include "rollcall/projectorview.h"
+#include "rollcall/remotekeys.h"
+#include "rollcall/texts.h"
+#include "store/error.h"
+#include "store/rounds.h"
+#include "store/schema.h"
+#include "store/store.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+
+#include <map>
+#include <set>
+
+namespace quorvel {
+
+using store::DbError;
+
+namespace {
+
+const QString kFairDraw = QStringLiteral("不重复点名");
+const QString kNewRound = QStringLiteral("重新开始一轮");
+const QString kMarkAbsent = QStringLiteral("标记缺席");
+const QString kUnmarkAbsent = QStringLiteral("取消缺席");
+const QString kReadAloud = QStringLiteral("朗读姓名");
+const QString kProjector = QStringLiteral("投影视图\tF5");
+const QString kAbsentSuffix = QStringLiteral("（缺席）");
+const QString kAllAbsent = QStringLiteral("这个班的学生都已标记缺席！");
+const QString kUnsaved =
+    QStringLiteral("点名轮次和缺席标记无法写入数据库文件，本次运行中仍然有效。\n");
+
+const QString kFairDrawKey = QStringLiteral("classroom/fairDraw");
+const QString kReadAloudKey = QStringLiteral("classroom/readAloud");
+const QString kThemeKey = QStringLiteral("projector/theme");
+
+template <typename T>
+T *control(QWidget &window, const char *name)
+{
+    return window.findChild<T *>(QLatin1String(name));
+}
+
+QString nameText(const store::Value &v)
+{
+    return QString::fromStdString(store::displayText(v));
+}
+
+std::set<std::int64_t> keysOf(const std::vector<store::MarkedStudent> &marked,
+                               const std::map<std::int64_t, std::string> &names)
+{
+    std::set<std::int64_t> keys;
+    for (const store::MarkedStudent &m : marked) {
+        const auto it = names.find(m.key);
+        if (it != names.end() && it->second == m.name)
+            keys.insert(m.key);
+    }
+    return keys;
+}
+
+} // namespace
+
+Classroom::Classroom(MainWindow &main, store::Store &store, const Services &services,
+                     Speech &speech, QSettings &settings, QObject *parent)
+    : QObject(parent), main_(main), store_(store), services_(services), speech_(speech),
+      settings_(settings)
+{
+    showname_ = control<QLabel>(main_, "showname");
+    showtime_ = control<QLabel>(main_, "showtime");
+    drawButton_ = control<QPushButton>(main_, "PushButton1");
+    walkButton_ = control<QPushButton>(main_, "PushButton3");
+    rollTimer_ = control<QTimer>(main_, "Timer1");
+    fitter_ = std::make_unique<NameFitter>(showname_);
+
+    menu_ = new QMenu(&main_);
+    menu_->setObjectName(QStringLiteral("classroomMenu"));
+    menu_->setToolTipsVisible(true);
+    const auto action = [this](const char *name, const QString &text, bool checkable) {
+        QAction *a = menu_->addAction(text);
+        a->setObjectName(QLatin1String(name));
+        a->setCheckable(checkable);
+        return a;
+    };
+    fairAction_ = action("fairDrawAction", kFairDraw, true);
+    newRoundAction_ = action("newRoundAction", kNewRound, false);
+    menu_->addSeparator();
+    absenceAction_ = action("absenceAction", kMarkAbsent, false);
+    menu_->addSeparator();
+    readAction_ = action("readAloudAction", kReadAloud, true);
+    projectorAction_ = action("projectorAction", kProjector, false);
+    connect(fairAction_, &QAction::triggered, this, &Classroom::setFairDraw);
+    connect(newRoundAction_, &QAction::triggered, this, &Classroom::startNewRound);
+    connect(absenceAction_, &QAction::triggered, this, &Classroom::toggleAbsence);
+    connect(readAction_, &QAction::triggered, this, &Classroom::setReadAloud);
+    connect(projectorAction_, &QAction::triggered, this, &Classroom::openProjector);
+    connect(menu_, &QMenu::aboutToShow, this, &Classroom::refreshMenu);
+
+    for (QWidget *display : {static_cast<QWidget *>(control<QWidget>(main_, "Picture1")),
+                             static_cast<QWidget *>(showname_)}) {
+        display->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(display, &QWidget::customContextMenuRequested, this,
+                [this, display](const QPoint &at) { menu_->popup(display->mapToGlobal(at)); });
+    }
+
+    RemoteActions keys;
+    const auto clickIfEnabled = [this](const char *name) {
+        return [this, name] {
+            auto *b = control<QPushButton>(main_, name);
+            if (walking() && b && b->isEnabled() && b->isEnabledTo(&main_))
+                b->click();
+        };
+    };
+    keys.forward = [this] {
+        if (walking()) {
+            if (auto *next = control<QPushButton>(main_, "PushButton5"); next->isEnabled())
+                next->click();
+        } else if (drawButton_->isEnabled()) {
+            drawButton_->click();
+        }
+    };
+    keys.back = clickIfEnabled("prev");
+    keys.first = clickIfEnabled("PushButton7");
+    keys.last = clickIfEnabled("PushButton6");
+    keys.projector = [this] { openProjector(); };
+    keys.menu = [this] {
+        if (!projector_ || !projector_->isActiveWindow())
+            showMenu();
+    };
+    keys.leave = [this] {
+        if (!projector_)
+            return false;
+        projector_->close();
+        return true;
+    };
+    keys.isOurs = [this](const QWidget *window) {
+        return window == &main_ || (projector_ && window == projector_.data());
+    };
+    keys_ = new RemoteKeys(std::move(keys), this);
+    qApp->installEventFilter(keys_);
+
+    main_.installEventFilter(this);
+    showtime_->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (auto *b = qobject_cast<QPushButton *>(now); b && b->window() == &main_)
+            lastButton_ = b;
+    });
+
+    draw_.setKeepsRound(fairDraw());
+    main_.setObserver(this);
+}
+
+Classroom::~Classroom()
+{
+    main_.setObserver(nullptr);
+}
+
+// ---- options --------------------------------------------------------------
+
+bool Classroom::fairDraw() const
+{
+    return settings_.value(kFairDrawKey, false).toBool();
+}
+
+void Classroom::setFairDraw(bool on)
+{
+    settings_.setValue(kFairDrawKey, on);
+    draw_.setKeepsRound(on);
+}
+
+bool Classroom::readAloud() const
+{
+    return settings_.value(kReadAloudKey, false).toBool();
+}
+
+void Classroom::setReadAloud(bool on)
+{
+    settings_.setValue(kReadAloudKey, on);
+}
+
+// ---- the context menu -----------------------------------------------------
+
+void Classroom::showMenu()
+{
+    menu_->popup(showname_->mapToGlobal(showname_->rect().center()));
+}
+
+void Classroom::refreshMenu()
+{
+    fairAction_->setChecked(fairDraw());
+    const long shown = shownPosition();
+    absenceAction_->setEnabled(shown != 0 && !rolling());
+    absenceAction_->setText(shown != 0 && draw_.isAbsent(shown) ? kUnmarkAbsent : kMarkAbsent);
+    const bool voice = speech_.available();
+    readAction_->setEnabled(voice);
+    readAction_->setChecked(voice && readAloud());
+    readAction_->setToolTip(voice ? QString() : speech_.whyUnavailable());
+}
+
+// ---- rounds and absences --------------------------------------------------
+
+void Classroom::persist(const std::function<void(store::Connection &)> &write)
+{
+    try {
+        if (!conn_)
+            throw DbError(store::Condition::Usage, 0, "数据库没有打开");
+        write(*conn_);
+        rememberUnsaved();
+    } catch (const DbError &e) {
+        unsaved_[{grade_, className_}];
+        rememberUnsaved();
+        if (!warnedUnsaved_) {
+            warnedUnsaved_ = true;
+            services_.messages.show(kUnsaved + QString::fromUtf8(e.what()), MessageStyle::Error);
+        }
+    }
+}
+
+void Classroom::rememberUnsaved()
+{
+    const auto it = unsaved_.find({grade_, className_});
+    if (it != unsaved_.end())
+        it->second = {draw_.drawnKeys(), draw_.absentKeys(), today()};
+}
+
+void Classroom::startNewRound()
+{
+    const QString grade = control<QComboBox>(main_, "ComboBox1")->currentText();
+    const QString className = control<QComboBox>(main_, "ComboBox2")->currentText();
+    if (grade.isEmpty() || className.isEmpty()) {
+        services_.messages.show(texts::kNoClassChosen, MessageStyle::Error);
+        return;
+    }
+    const auto clear = [&](store::Connection &c) {
+        store::clearDrawn(c, grade.toStdString(), className.toStdString());
+    };
+    if (conn_ && grade == grade_ && className == className_) {
+        draw_.startRound();
+        persist(clear);
+        return;
+    }
+    // Another class than the one in roll call: only the file holds its round.
+    try {
+        store_.opendb();
+        const std::shared_ptr<store::Connection> c = store_.conn;
+        store_.closeConn();
+        clear(*c);
+    } catch (const DbError &e) {
+        store_.closeConn();
+        services_.messages.show(texts::kDatabaseFailed + QString::fromUtf8(e.what()),
+                                MessageStyle::Error);
+    }
+}
+
+long Classroom::shownPosition() const
+{
+    const store::RecordSet &rs = *store_.rs;
+    if (draw_.size() == 0 || !rs.isOpen() || rs.recordCount() != draw_.size())
+        return 0;
+    const long p = rs.absolutePosition();
+    if (p < 1)
+        return 0;
+    try {
+        const ClassMember &m = draw_.member(p);
+        return rs.key() == m.key && shownName_ == m.name ? p : 0;
+    } catch (const DbError &) {
+        return 0;
+    }
+}
+
+bool Classroom::shownIsAbsent() const
+{
+    const long p = shownPosition();
+    return p != 0 && draw_.isAbsent(p);
+}
+
+void Classroom::toggleAbsence()
+{
+    const long p = shownPosition();
+    if (p == 0 || rolling())
+        return;
+    const bool absent = !draw_.isAbsent(p);
+    const ClassMember m = draw_.member(p);
+    // A student drawn while away has not had a turn: the round gives them one.
+    const bool giveTurnBack = absent && draw_.isDrawn(p);
+    draw_.markAbsent(p, absent);
+    if (giveTurnBack)
+        draw_.unmarkDrawn(p);
+    const std::string day = today().toString(Qt::ISODate).toStdString();
+    persist([&](store::Connection &c) {
+        store::setAbsent(c, {m.key, m.name.toStdString()}, day, absent);
+        if (giveTurnBack)
+            store::removeDrawn(c, grade_.toStdString(), className_.toStdString(), m.key);
+    });
+    showName(shownName_);
+}
+
+// ---- following the roll calls ---------------------------------------------
+
+void Classroom::classOpened(const QString &grade, const QString &className)
+{
+    grade_ = grade;
+    className_ = className;
+    conn_ = store_.conn;
+    draw_ = FairDraw();
+    std::vector<ClassMember> members;
+    std::map<std::int64_t, std::string> names;
+    try {
+        store::RecordSet &rs = *store_.rs;
+        const int nameColumn = rs.columnIndex(store::kName);
+        for (long p = 1; p <= rs.recordCount(); ++p) {
+            rs.setAbsolutePosition(p);
+            ClassMember m{rs.key(), nameText(rs.field(nameColumn))};
+            names[m.key] = m.name.toStdString();
+            members.push_back(std::move(m));
+        }
+        rs.moveFirst();
+    } catch (const DbError &) {
+        return;  // the roll call itself reports what is wrong with rs
+    }
+    std::set<std::int64_t> drawn, absent;
+    try {
+        if (conn_) {
+            drawn = keysOf(store::readDrawn(*conn_, grade.toStdString(), className.toStdString()),
+                           names);
+            absent = keysOf(store::readAbsent(*conn_, today().toString(Qt::ISODate).toStdString()),
+                            names);
+        }
+    } catch (const DbError &) {
+        // Without what the file remembers, every student counts as present
+        // and not yet drawn.
+    }
+    if (const auto it = unsaved_.find({grade, className}); it != unsaved_.end()) {
+        drawn = it->second.drawn;
+        absent = it->second.day == today() ? it->second.absent : std::set<std::int64_t>{};
+    }
+    draw_ = FairDraw(std::move(members), drawn, absent);
+    draw_.setKeepsRound(fairDraw());
+    if (projector_)
+        projector_->setClassText(grade_ + u' ' + className_);
+}
+
+bool Classroom::drawMayStart()
+{
+    ticked_ = false;
+    if (draw_.size() == 0)
+        return true;
+    if (draw_.presentCount() == 0) {
+        services_.messages.show(kAllAbsent, MessageStyle::Error);
+        return false;
+    }
+    if (draw_.keepsRound() && draw_.eligibleCount() == 0) {
+        // Everyone present has had a turn: a new round starts by itself.
+        draw_.startRound();
+        persist([&](store::Connection &c) {
+            store::clearDrawn(c, grade_.toStdString(), className_.toStdString());
+        });
+    }
+    return true;
+}
+
+std::int32_t Classroom::drawnRow(double r, std::int32_t uniform)
+{
+    ticked_ = true;
+    if (!draw_.restricted() || draw_.size() != store_.rs->recordCount())
+        return uniform;
+    return static_cast<std::int32_t>(draw_.pick(r));
+}
+
+void Classroom::drawEnded()
+{
+    if (!ticked_)
+        return;
+    ticked_ = false;
+    const long p = shownPosition();
+    if (p == 0)
+        return;
+    const ClassMember m = draw_.member(p);
+    if (draw_.keepsRound() && !draw_.isDrawn(p)) {
+        draw_.markDrawn(p);
+        persist([&](store::Connection &c) {
+            store::addDrawn(c, grade_.toStdString(), className_.toStdString(),
+                            {m.key, m.name.toStdString()});
+        });
+    }
+    if (projector_)
+        projector_->setName(showname_->text(), true);
+    if (readAloud() && speech_.available())
+        speech_.say(m.name);
+}
+
+void Classroom::nameShown(const QString &name)
+{
+    shownName_ = name;
+    showName(name);
+    if (walking() && readAloud() && speech_.available())
+        speech_.say(name);
+}
+
+void Classroom::showName(const QString &name)
+{
+    QString shown = name;
+    if (walking() && shownIsAbsent())
+        shown += kAbsentSuffix;
+    fitter_->show(shown);
+    if (projector_)
+        projector_->setName(shown, !rolling());
+}
+
+void Classroom::countdownShown()
+{
+    if (projector_)
+        projector_->setCountdown(showtime_->text(), !showtime_->isHidden());
+}
+
+bool Classroom::walking() const
+{
+    return walkButton_->text() == texts::kStopWalk;
+}
+
+bool Classroom::rolling() const
+{
+    return rollTimer_->isActive();
+}
+
+// ---- focus and the projector ----------------------------------------------
+
+void Classroom::restFocus()
+{
+    QPushButton *b = lastButton_;
+    if (!b || !b->isEnabled() || !b->isVisible())
+        b = drawButton_->isEnabled() ? drawButton_ : walkButton_;
+    b->setFocus(Qt::OtherFocusReason);
+}
+
+bool Classroom::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == showtime_ && (event->type() == QEvent::ShowToParent
+                                 || event->type() == QEvent::HideToParent))
+        countdownShown();
+    else if (watched == &main_ && event->type() == QEvent::Show && !lastButton_)
+        restFocus();  // a remote works at once: the focus rests on the draw button
+    else if (watched == &main_ && event->type() == QEvent::WindowUnblocked)
+        restFocus();  // a dialog closed: back to the button used last
+    return QObject::eventFilter(watched, event);
+}
+
+ProjectorView *Classroom::projector() const
+{
+    return projector_;
+}
+
+void Classroom::openProjector()
+{
+    if (!projector_) {
+        projector_ = new ProjectorView(&main_);
+        projector_->setTheme(settings_.value(kThemeKey).toString() == QLatin1String("dark")
+                                 ? ProjectorView::Theme::Dark
+                                 : ProjectorView::Theme::Light);
+        connect(projector_, &ProjectorView::themeToggled, this,
+                [this](ProjectorView::Theme theme) {
+                    settings_.setValue(kThemeKey, theme == ProjectorView::Theme::Dark
+                                                      ? QStringLiteral("dark")
+                                                      : QStringLiteral("light"));
+                });
+        connect(projector_, &QObject::destroyed, this, [this] {
+            main_.activateWindow();
+            restFocus();
+        });
+    }
+    if (!grade_.isEmpty())
+        projector_->setClassText(grade_ + u' ' + className_);
+    projector_->setName(showname_->text(), !rolling());
+    projector_->setCountdown(showtime_->text(), !showtime_->isHidden());
+    projector_->showOn(&main_);
+}
+
+} // namespace quorvel

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace quorvel {
+
+// Lets the classroom features follow the roll calls of the main window. The
+// window calls these at a few fixed points; without an observer it behaves
+// exactly as it would with every classroom option off.
+class RollCallObserver {
+public:
+    virtual ~RollCallObserver() = default;
+
+    // rs has just been opened on this grade and class, with students, for a
+    // draw or a walk.
+    virtual void classOpened(const QString &grade, const QString &className) = 0;
+    // A draw is about to start on the class just opened. False refuses it,
+    // after the teacher has been told why.
+    virtual bool drawMayStart() = 0;
+    // The row a tick lands on: r is the tick's random number in [0, 1) and
+    // uniform the row the plain draw would take for it.
+    virtual std::int32_t drawnRow(double r, std::int32_t uniform) = 0;
+    // The draw has ended, by the button or by the countdown.
+    virtual void drawEnded() = 0;
+    // showname has just been given the name of the current row of rs.
+    virtual void nameShown(const QString &name) = 0;
+    // showtime has just been given the next second of the countdown.
+    virtual void countdownShown() = 0;
+};
+
+} // namespace quorvel

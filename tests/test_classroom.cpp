@@ -1,0 +1,432 @@
+// In front of the class: the fair draw over rounds, absent students, the keys
+// of a presenter remote, the projector view, names that fit, names read aloud.
+
+#include "platform/random.h"
+#include "rollcall/classroom.h"
+#include "rollcall/namefit.h"
+#include "rollcall/projectorview.h"
+#include "tests/support/windowfixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSettings>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <set>
+
+using namespace quorvel;
+using namespace quorvel::testing;
+
+namespace {
+
+const QString kGrade = QStringLiteral("高一");
+const QString kClass = QStringLiteral("1班");
+
+StudentRow student(const std::string &name, const std::string &className = "1班")
+{
+    StudentRow r;
+    r.name = name;
+    r.grade = "高一";
+    r.className = className;
+    return r;
+}
+
+std::vector<StudentRow> classOf(int n)
+{
+    std::vector<StudentRow> rows;
+    for (int i = 1; i <= n; ++i) {
+        rows.push_back(student("学生" + std::to_string(i)));
+        rows.push_back(student("别班" + std::to_string(i), "2班"));
+    }
+    return rows;
+}
+
+// The main window with the classroom features, its options in a settings file
+// of its own, and a speech double.
+struct ClassroomFixture : WindowFixture {
+    SplitMixRandom splitMix;
+    Services realRandom{messages, files, clock, splitMix, db.directory()};
+    QTemporaryDir settingsDir;
+    std::unique_ptr<QSettings> settings;
+    RecordingSpeech speech;
+    QDate day{2026, 3, 2};
+    std::unique_ptr<Classroom> room;
+
+    // Builds, loads and shows the window; a second call is a restart.
+    bool openRoom(bool scriptedRandom = false)
+    {
+        room.reset();
+        window.reset();
+        store = std::make_unique<store::Store>(db.directoryPath());
+        window = std::make_unique<MainWindow>(*store, scriptedRandom ? services : realRandom);
+        settings = std::make_unique<QSettings>(settingsDir.filePath(QStringLiteral("quorvel.ini")),
+                                               QSettings::IniFormat);
+        room = std::make_unique<Classroom>(*window, *store, scriptedRandom ? services : realRandom,
+                                           speech, *settings);
+        room->today = [this] { return day; };
+        if (!window->load())
+            return false;
+        find<QSlider>("Slider1")->setValue(1);  // no real tick between the test's own calls
+        window->show();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+
+    QAction *action(const char *name) const
+    {
+        return room->menu()->findChild<QAction *>(QLatin1String(name));
+    }
+    // Starts a draw, lets it tick a few times and stops it; the name it stopped on.
+    QString draw(int ticks = 3)
+    {
+        click("PushButton1");
+        for (int i = 0; i < ticks; ++i)
+            window->onTimer1Tick();
+        click("PushButton1");
+        return shownName();
+    }
+    // A key as the remote sends it, to whatever has the focus.
+    void key(int k) const
+    {
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : window.get(), Qt::Key(k));
+    }
+    // Rows in the table draw_round or absence; -1 while the file has no such table.
+    long rowsIn(const std::string &table) const
+    {
+        auto conn = db.connect();
+        store::Statement exists(*conn, "SELECT count(*) FROM sqlite_master WHERE name = ?1");
+        exists.bind(1, table);
+        exists.step();
+        if (std::get<std::int64_t>(exists.column(0)) == 0)
+            return -1;
+        store::Statement rows(*conn, table == "absence" ? "SELECT count(*) FROM absence"
+                                                        : "SELECT count(*) FROM draw_round");
+        rows.step();
+        return static_cast<long>(std::get<std::int64_t>(rows.column(0)));
+    }
+};
+
+} // namespace
+
+class ClassroomTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fairDrawCoversTheClassOncePerRoundAcrossRestarts()
+    {
+        ClassroomFixture f;
+        f.db.addMany(classOf(30));
+        QVERIFY(f.openRoom());
+        f.choose(kGrade, kClass);
+        f.action("fairDrawAction")->trigger();
+        QVERIFY(f.room->fairDraw());
+        QCOMPARE(f.rowsIn("draw_round"), -1L);  // an older file: the table comes with the first write
+
+        std::set<QString> drawn;
+        for (int i = 0; i < 10; ++i)
+            drawn.insert(f.draw());
+        QCOMPARE(drawn.size(), std::size_t{10});
+        QCOMPARE(f.rowsIn("draw_round"), 10L);
+
+        QVERIFY(f.openRoom());  // a restart keeps the option and the round
+        QVERIFY(f.room->fairDraw());
+        f.choose(kGrade, kClass);
+        for (int i = 0; i < 20; ++i)
+            drawn.insert(f.draw());
+        QCOMPARE(drawn.size(), std::size_t{30});
+        for (const QString &name : drawn)
+            QVERIFY2(name.startsWith(QStringLiteral("学生")), qPrintable(name));
+
+        f.draw();  // everyone has had a turn: a new round starts by itself
+        QCOMPARE(f.rowsIn("draw_round"), 1L);
+        f.action("newRoundAction")->trigger();
+        QCOMPARE(f.rowsIn("draw_round"), 0L);
+        QVERIFY(f.messages.shown.empty());
+    }
+
+    void absentStudentsAreShownInTheWalkAndNeverDrawn()
+    {
+        ClassroomFixture f;
+        f.db.addMany(classOf(4));
+        QVERIFY(f.openRoom());
+        f.choose(kGrade, kClass);
+        f.click("PushButton3");
+        f.click("PushButton5");
+        QCOMPARE(f.shownName(), QStringLiteral("学生2"));
+        f.room->menu()->popup(QPoint(0, 0));  // the menu names what a click would do
+        QCOMPARE(f.action("absenceAction")->text(), QStringLiteral("标记缺席"));
+        f.room->menu()->close();
+        f.action("absenceAction")->trigger();
+        QCOMPARE(f.shownName(), QStringLiteral("学生2（缺席）"));
+        f.click("PushButton5");
+        QCOMPARE(f.shownName(), QStringLiteral("学生3"));
+        f.click("PushButton3");
+
+        // The mark is in the file, for that day only.
+        QVERIFY(f.openRoom());
+        f.choose(kGrade, kClass);
+        f.click("PushButton3");
+        f.click("PushButton5");
+        QCOMPARE(f.shownName(), QStringLiteral("学生2（缺席）"));
+        f.click("PushButton3");
+
+        f.click("PushButton1");
+        for (int i = 0; i < 10000; ++i) {
+            f.window->onTimer1Tick();
+            if (f.window->curno == 2)
+                QFAIL("an absent student was drawn");
+        }
+        f.click("PushButton1");
+
+        f.day = f.day.addDays(1);
+        f.click("PushButton3");
+        f.click("PushButton5");
+        QCOMPARE(f.shownName(), QStringLiteral("学生2"));
+
+        // Everyone away: the draw is refused instead of spinning.
+        for (int i = 0; i < 4; ++i) {
+            f.click(i == 0 ? "PushButton7" : "PushButton5");
+            f.action("absenceAction")->trigger();
+        }
+        f.click("PushButton3");
+        f.click("PushButton1");
+        QCOMPARE(f.messages.lastText(), QStringLiteral("这个班的学生都已标记缺席！"));
+        QCOMPARE(f.buttonText("PushButton1"), QStringLiteral("开始随机点名"));
+        QVERIFY(!f.find<QTimer>("Timer1")->isActive());
+        QCOMPARE(f.rowsIn("absence"), 5L);
+    }
+
+    void roundSurvivesAFileLockedElsewhere()
+    {
+        ClassroomFixture f;
+        f.db.addMany(classOf(3));
+        QVERIFY(f.openRoom());
+        f.choose(kGrade, kClass);
+        f.room->setFairDraw(true);
+        auto other = f.db.connect();
+        other->exec("BEGIN IMMEDIATE");  // another copy holds the file for writing
+
+        std::set<QString> drawn{f.draw(), f.draw(), f.draw()};
+        QCOMPARE(drawn.size(), std::size_t{3});
+        QCOMPARE(f.messages.shown.size(), std::size_t{1});  // told once, not at every draw
+        QVERIFY(f.messages.lastText().contains(QStringLiteral("本次运行中仍然有效")));
+        other->exec("ROLLBACK");
+    }
+
+    void remoteKeysWorkUnlessTheFocusTakesTyping()
+    {
+        ClassroomFixture f;
+        f.db.addMany(classOf(5));
+        QVERIFY(f.openRoom());
+        auto *drawButton = f.find<QPushButton>("PushButton1");
+        QCOMPARE(QApplication::focusWidget(), drawButton);
+        f.choose(kGrade, kClass);
+
+        f.key(Qt::Key_PageDown);
+        QCOMPARE(f.buttonText("PushButton1"), QStringLiteral("停止随机点名"));
+        f.window->onTimer1Tick();
+        f.key(Qt::Key_PageDown);  // the remote stops the draw
+        QCOMPARE(f.buttonText("PushButton1"), QStringLiteral("开始随机点名"));
+
+        // Keys typed into a digit box stay there.
+        for (const char *box : {"stoptime", "Text1"}) {
+            auto *edit = f.find<QLineEdit>(box);
+            edit->setText(QStringLiteral("12"));
+            edit->setFocus();
+            edit->setCursorPosition(0);
+            f.key(Qt::Key_Right);
+            f.key(Qt::Key_PageDown);
+            QCOMPARE(edit->cursorPosition(), 1);
+            QCOMPARE(f.buttonText("PushButton1"), QStringLiteral("开始随机点名"));
+        }
+        auto *slider = f.find<QSlider>("Slider1");
+        slider->setFocus();
+        f.key(Qt::Key_Right);
+        QCOMPARE(slider->value(), 2);
+        QVERIFY(!f.find<QTimer>("Timer1")->isActive());
+        slider->setValue(1);
+
+        // The walk: forward, back, first and last.
+        f.click("PushButton3");
+        f.key(Qt::Key_Right);
+        f.key(Qt::Key_PageDown);
+        QCOMPARE(f.shownName(), QStringLiteral("学生3"));
+        f.key(Qt::Key_PageUp);
+        QCOMPARE(f.shownName(), QStringLiteral("学生2"));
+        f.key(Qt::Key_End);
+        QCOMPARE(f.shownName(), QStringLiteral("学生5"));
+        f.key(Qt::Key_Home);
+        QCOMPARE(f.shownName(), QStringLiteral("学生1"));
+        f.key(Qt::Key_Left);
+        QCOMPARE(f.shownName(), QStringLiteral("学生1"));
+
+        // F5 works from a text box too; Esc leaves the projector view.
+        f.find<QLineEdit>("stoptime")->setFocus();
+        f.key(Qt::Key_F5);
+        QVERIFY(f.room->projector());
+        QVERIFY(QTest::qWaitForWindowActive(f.room->projector()));
+        QTest::keyClick(f.room->projector(), Qt::Key_Escape);
+        QTRY_VERIFY(!f.room->projector());
+
+        // Esc leaves it from the main window as well.
+        f.find<QPushButton>("PushButton3")->setFocus();
+        f.key(Qt::Key_F5);
+        QVERIFY(f.room->projector());
+        f.find<QPushButton>("PushButton3")->setFocus();
+        f.key(Qt::Key_Escape);
+        QTRY_VERIFY(!f.room->projector());
+
+        // The Menu key opens the menu of the name display.
+        f.find<QPushButton>("PushButton3")->setFocus();
+        f.key(Qt::Key_Menu);
+        QTRY_VERIFY(f.room->menu()->isVisible());
+        f.room->menu()->close();
+    }
+
+    void projectorMirrorsTheRollCalls()
+    {
+        ClassroomFixture f;
+        f.db.addMany(classOf(3));
+        QVERIFY(f.openRoom());
+        f.choose(kGrade, kClass);
+        f.room->openProjector();
+        ProjectorView *view = f.room->projector();
+        QVERIFY(QTest::qWaitForWindowActive(view));
+        QVERIFY(view->isFullScreen());
+        auto *name = view->findChild<QLabel *>(QStringLiteral("projectorName"));
+        auto *group = view->findChild<QLabel *>(QStringLiteral("projectorClass"));
+
+        f.click("PushButton3");
+        QTest::keyClick(view, Qt::Key_Right);  // the remote, aimed at the projector view
+        QCOMPARE(f.shownName(), QStringLiteral("学生2"));
+        QCOMPARE(name->text(), QStringLiteral("学生2"));
+        QCOMPARE(name->accessibleName(), QStringLiteral("学生2"));
+        QCOMPARE(group->text(), QStringLiteral("高一 1班"));
+        QCOMPARE(group->accessibleName(), QStringLiteral("高一 1班"));
+        f.click("PushButton3");
+
+        // A draw with a countdown: the countdown shows, the name stops with the draw.
+        f.find<QCheckBox>("stoponoff")->setChecked(true);
+        f.find<QLineEdit>("stoptime")->setText(QStringLiteral("1"));
+        f.click("PushButton1");
+        auto *time = view->findChild<QLabel *>(QStringLiteral("projectorTime"));
+        QVERIFY(time->isVisibleTo(view));
+        f.window->onTimer1Tick();
+        f.window->onTimer2Tick();
+        QCOMPARE(time->text(), QStringLiteral("1"));
+        f.window->onTimer2Tick();  // 0: the draw ends
+        QCOMPARE(time->text(), QStringLiteral("0"));
+        QCOMPARE(name->text(), f.shownName());
+        QCOMPARE(name->accessibleName(), f.shownName());
+
+        QCOMPARE(view->theme(), ProjectorView::Theme::Light);
+        QTest::keyClick(view, Qt::Key_T);
+        QCOMPARE(view->theme(), ProjectorView::Theme::Dark);
+        QTest::mouseDClick(view, Qt::LeftButton);
+        QTRY_VERIFY(!f.room->projector());
+        f.room->openProjector();  // the theme is remembered
+        QCOMPARE(f.room->projector()->theme(), ProjectorView::Theme::Dark);
+    }
+
+    void namesFitWholeAndShowAsTyped()
+    {
+        const QString lengthy = QStringLiteral("阿卜杜热合曼·艾合买提·吐尔逊");
+        QCOMPARE(lengthy.size(), 15);
+        ClassroomFixture f;
+        f.db.addMany({student("张三"), student(lengthy.toStdString()), student("<b>x</b>"),
+                      student("A&amp;B")});
+        QVERIFY(f.openRoom());
+        f.choose(kGrade, kClass);
+        f.room->openProjector();
+        auto *projected = f.room->projector()->findChild<QLabel *>(QStringLiteral("projectorName"));
+        auto *label = f.find<QLabel>("showname");
+        const auto fits = [](QLabel *l) {
+            return textWidth(l->font(), l->text()) <= l->contentsRect().width();
+        };
+
+        f.click("PushButton3");
+        QCOMPARE(label->font().pointSizeF(), 72.0);
+        f.click("PushButton5");
+        QCOMPARE(f.shownName(), lengthy);
+        QVERIFY(label->font().pointSizeF() < 72.0);
+        QVERIFY(label->font().pointSizeF() > 20.0);
+        QVERIFY(fits(label));
+        QVERIFY(fits(projected));
+        for (const QString &typed : {QStringLiteral("<b>x</b>"), QStringLiteral("A&amp;B")}) {
+            f.click("PushButton5");
+            QCOMPARE(f.shownName(), typed);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+            QCOMPARE(projected->text(), typed);
+            QCOMPARE(projected->textFormat(), Qt::PlainText);
+        }
+        f.click("PushButton7");
+        QCOMPARE(label->font().pointSizeF(), 72.0);
+    }
+
+    void namesAreReadAloudOncePerStopAndMove()
+    {
+        ClassroomFixture f;
+        f.db.addMany(classOf(3));
+        f.speech.hasVoice = false;
+        QVERIFY(f.openRoom());
+        f.room->menu()->popup(QPoint(0, 0));
+        QAction *read = f.action("readAloudAction");
+        QVERIFY(!read->isEnabled());
+        QCOMPARE(read->toolTip(), f.speech.reason);
+        f.room->menu()->close();
+
+        f.speech.hasVoice = true;  // the voice is found a moment after start-up
+        f.room->menu()->popup(QPoint(0, 0));
+        QVERIFY(read->isEnabled());
+        f.room->menu()->close();
+        f.choose(kGrade, kClass);
+        read->trigger();
+        QVERIFY(f.room->readAloud());
+        const QString stopped = f.draw(5);
+        QCOMPARE(f.speech.said, std::vector<QString>{stopped});
+
+        // Stopped by the countdown, then a walk that moves twice.
+        f.speech.said.clear();
+        f.find<QCheckBox>("stoponoff")->setChecked(true);
+        f.find<QLineEdit>("stoptime")->setText(QStringLiteral("0"));
+        f.click("PushButton1");
+        f.window->onTimer1Tick();
+        f.window->onTimer1Tick();
+        f.window->onTimer2Tick();
+        QCOMPARE(f.speech.said, std::vector<QString>{f.shownName()});
+        f.speech.said.clear();
+        f.click("PushButton3");
+        f.click("PushButton5");
+        f.click("PushButton5");
+        f.click("PushButton5");  // at the end: nothing moves, nothing is said
+        QCOMPARE(f.speech.said,
+                 (std::vector<QString>{QStringLiteral("学生1"), QStringLiteral("学生2"),
+                                       QStringLiteral("学生3")}));
+    }
+
+    void withOptionsOffTheDrawIsUnchanged()
+    {
+        ClassroomFixture f;
+        f.db.addMany(classOf(7));
+        QVERIFY(f.openRoom(true));
+        f.choose(kGrade, kClass);
+        f.click("PushButton1");
+        const double values[] = {0.0, 0.1428, 0.1429, 0.5, 0.99999, 0.3, 0.3};
+        for (double r : values) {
+            f.random.values.push_back(r);
+            f.window->onTimer1Tick();
+            QCOMPARE(f.window->curno, static_cast<std::int32_t>(r * 7) + 1);
+        }
+        f.click("PushButton1");
+        QCOMPARE(f.rowsIn("draw_round"), -1L);  // nothing written with the options off
+        QVERIFY(f.speech.said.empty());
+    }
+};
+
+QTEST_MAIN(ClassroomTest)
+#include "test_classroom.moc"
