@@ -18,7 +18,7 @@ void connectDialogs(MainWindow &main, store::Store &store, const Services &servi
         drxs.exec();
     };
     hooks.openBrowser = [&main, &store, services] {
-        BrowseDialog browsj(store, services, main.gradeItems(), main.classItems(), &main);
+        BrowseDialog browsj(store, services, main.gradeChoices(), main.classChoices(), &main);
         centreOnScreen(&browsj);
         browsj.exec();
     };

@@ -41,10 +41,29 @@ QString fieldName(int column)
     return QString::fromUtf8(f.data(), static_cast<qsizetype>(f.size()));
 }
 
-// The query of one grade and class, exactly as chosen.
-store::Query classQuery(const QString &grade, const QString &className)
+std::vector<BrowseDialog::Choice> asChoices(const QStringList &texts)
 {
-    return store::studentsOfClass(grade.toStdString(), className.toStdString());
+    std::vector<BrowseDialog::Choice> choices;
+    for (const QString &t : texts)
+        choices.emplace_back(t, store::Value(t.toStdString()));
+    return choices;
+}
+
+void addChoices(QComboBox *box, const std::vector<BrowseDialog::Choice> &choices)
+{
+    for (const auto &[text, value] : choices)
+        box->addItem(text, QVariant::fromValue(value));
+    box->setCurrentIndex(-1);
+}
+
+// The stored value of the chosen item: the query finds exactly the rows that
+// hold it, however it is stored.
+store::Value chosenValue(const QComboBox *box)
+{
+    const QVariant data = box->currentData();
+    if (data.canConvert<store::Value>())
+        return data.value<store::Value>();
+    return box->currentText().toStdString();
 }
 
 template <typename W, typename... Args>
@@ -65,6 +84,13 @@ void place(QWidget *w, int left, int top, int width, int height)
 
 BrowseDialog::BrowseDialog(store::Store &store, const Services &services,
                            const QStringList &grades, const QStringList &classes,
+                           QWidget *parent)
+    : BrowseDialog(store, services, asChoices(grades), asChoices(classes), parent)
+{
+}
+
+BrowseDialog::BrowseDialog(store::Store &store, const Services &services,
+                           const std::vector<Choice> &grades, const std::vector<Choice> &classes,
                            QWidget *parent)
     : QDialog(parent), store_(store), services_(services)
 {
@@ -117,17 +143,15 @@ void BrowseDialog::buildControls()
     place(StatusBar1, 0, 8280, 11535, 495);
 }
 
-void BrowseDialog::load(const QStringList &grades, const QStringList &classes)
+void BrowseDialog::load(const std::vector<Choice> &grades, const std::vector<Choice> &classes)
 {
     for (int c = 0; c < kColumns; ++c) {
         Grid1->setColWidth(c, kWidths[static_cast<std::size_t>(c)]);
         Grid1->setTextMatrix(0, c, fieldName(c));
     }
     // Copied whole and in order, empty items included; nothing is chosen.
-    ComboBox1->addItems(grades);
-    ComboBox1->setCurrentIndex(-1);
-    ComboBox2->addItems(classes);
-    ComboBox2->setCurrentIndex(-1);
+    addChoices(ComboBox1, grades);
+    addChoices(ComboBox2, classes);
 }
 
 void BrowseDialog::showClass()
@@ -146,7 +170,8 @@ void BrowseDialog::showClass()
         store_.rs2 = std::make_unique<store::RecordSet>();
         store_.opendb();
         store::RecordSet &rs2 = *store_.rs2;
-        rs2.open(store_.conn, classQuery(grade, className));
+        rs2.open(store_.conn,
+                 store::studentsOfClass(chosenValue(ComboBox1), chosenValue(ComboBox2)));
         std::array<int, kColumns> index{};
         for (std::size_t c = 0; c < index.size(); ++c)
             index[c] = rs2.columnIndex(kFields[c]);

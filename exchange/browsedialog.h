@@ -1,9 +1,13 @@
 #pragma once
 
 #include "platform/services.h"
+#include "store/value.h"
 
 #include <QDialog>
 #include <QStringList>
+
+#include <utility>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
@@ -26,6 +30,14 @@ struct Sheet;
 class BrowseDialog : public QDialog {
     Q_OBJECT
 public:
+    // An item of a grade or class list: the text shown, and the stored value
+    // the query looks for.
+    using Choice = std::pair<QString, store::Value>;
+
+    BrowseDialog(store::Store &store, const Services &services,
+                 const std::vector<Choice> &grades, const std::vector<Choice> &classes,
+                 QWidget *parent = nullptr);
+    // Lists of plain texts, each standing for itself.
     BrowseDialog(store::Store &store, const Services &services, const QStringList &grades,
                  const QStringList &classes, QWidget *parent = nullptr);
 
@@ -39,7 +51,7 @@ public slots:
 
 private:
     void buildControls();
-    void load(const QStringList &grades, const QStringList &classes);
+    void load(const std::vector<Choice> &grades, const std::vector<Choice> &classes);
 
     // The sheet of an export: the title merged over the grid's width, then
     // every grid row, header first, framed.

@@ -145,6 +145,9 @@ void TestBrowse::queryShowsExactlyTheClass()
                                  student("引号以外", "高'23\"级", "6班")};
     rows[0].deducted = 3.0;
     rows[4].deducted = 2.5;
+    // Stored by another program: 高一 in GBK bytes beside the text 高一, and
+    // 1班 as bytes beside the text 1班.
+    rows.push_back(student("乙", "高一", "1班"));
     QStringList small;
     for (int i = 0; i < 30; ++i)
         rows.push_back(student("大" + std::to_string(i), "高2024级", "大班"));
@@ -152,7 +155,10 @@ void TestBrowse::queryShowsExactlyTheClass()
         rows.push_back(student("小" + std::to_string(i), "高2024级", "小班"));
         small << QStringLiteral("小%1").arg(i);
     }
-    BrowserFixture b(rows);
+    BrowserFixture b(rows, [](store::Connection &conn) {
+        conn.exec("INSERT INTO student (\"姓名\", \"年级\", \"班级\") VALUES"
+                  " ('甲', CAST(X'B8DFD2BB' AS TEXT), '1班'), ('丙', '高一', X'31E78FAD')");
+    });
 
     b.query(QStringLiteral("高2023级"), QStringLiteral("3班"));
     QCOMPARE(b.grid()->Rows(), 4);
@@ -178,6 +184,13 @@ void TestBrowse::queryShowsExactlyTheClass()
     QCOMPARE(b.names(), QStringList{"空格"});
     b.query(QStringLiteral("高'23\"级"), QStringLiteral("6'班"));
     QCOMPARE(b.names(), QStringList{"引号"});
+    const std::pair<const char *, const char *> odd[] = {
+        {"高一（非UTF-8编码）", "1班"}, {"高一", "1班"}, {"高一", "1班（二进制）"}};
+    const char *found[] = {"甲", "乙", "丙"};
+    for (std::size_t i = 0; i < std::size(odd); ++i) {
+        b.query(QString::fromUtf8(odd[i].first), QString::fromUtf8(odd[i].second));
+        QCOMPARE(b.names(), QStringList{QString::fromUtf8(found[i])});
+    }
     QCOMPARE(b.messages.shown.size(), std::size_t{1});
 }
 

@@ -4,16 +4,23 @@
 
 #include "exchange/browsedialog.h"
 #include "platform/flexgrid.h"
+#include "store/connection.h"
 #include "tests/support/windowfixture.h"
+
+#include <functional>
 
 namespace quorvel::testing {
 
 struct BrowserFixture : WindowFixture {
     std::unique_ptr<BrowseDialog> dialog;
 
-    explicit BrowserFixture(const std::vector<StudentRow> &rows)
+    // alsoStore writes what StudentRow cannot express, before the window opens.
+    explicit BrowserFixture(const std::vector<StudentRow> &rows,
+                            const std::function<void(store::Connection &)> &alsoStore = {})
     {
         db.addMany(rows);
+        if (alsoStore)
+            alsoStore(*db.connect());
         if (!open())
             qFatal("main window did not open");
         reopen();
@@ -21,8 +28,8 @@ struct BrowserFixture : WindowFixture {
     void reopen()
     {
         dialog.reset();
-        dialog = std::make_unique<BrowseDialog>(*store, services, window->gradeItems(),
-                                                window->classItems(), window.get());
+        dialog = std::make_unique<BrowseDialog>(*store, services, window->gradeChoices(),
+                                                window->classChoices(), window.get());
         dialog->show();
     }
     template <typename T>
