@@ -4,7 +4,7 @@
 #include "platform/fonts.h"
 #include "platform/geometry.h"
 #include "platform/messagebox.h"
-#include "platform/panelbar.h"
+#include "platform/panelstatusbar.h"
 #include "store/error.h"
 #include "store/recordset.h"
 #include "store/schema.h"
@@ -122,8 +122,8 @@ void BrowseDialog::buildControls()
     Grid1->setObjectName(QStringLiteral("Grid1"));
     Grid1->setFont(chineseFont(9));
 
-    StatusBar1 = new PanelBar({twips(2313), twips(2313), twips(2313), twips(2313), twips(2400)},
-                              this);
+    StatusBar1 = new PanelStatusBar(
+        {twips(2313), twips(2313), twips(2313), twips(2313), twips(2400)}, this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
 
     place(GroupBox2, 1440, 120, 8655, 735);

@@ -21,7 +21,7 @@ class Store;
 namespace quorvel {
 
 class FlexGrid;
-class PanelBar;
+class PanelStatusBar;
 struct Sheet;
 
 // Shows one class's tallies in a grid and exports them to a workbook. It is
@@ -68,7 +68,7 @@ private:
     QComboBox *ComboBox1, *ComboBox2;
     QPushButton *PushButton1, *PushButton2;
     FlexGrid *Grid1;
-    PanelBar *StatusBar1;
+    PanelStatusBar *StatusBar1;
 };
 
 } // namespace quorvel

@@ -7,7 +7,7 @@
 #include "platform/clock.h"
 #include "rollcall/digitkeyfilter.h"
 #include "rollcall/indexwindow.h"
-#include "rollcall/panelstatusbar.h"
+#include "platform/panelstatusbar.h"
 #include "rollcall/rollcallobserver.h"
 #include "rollcall/texts.h"
 #include "store/classlists.h"

@@ -5,7 +5,7 @@
 #include "platform/fonts.h"
 #include "platform/geometry.h"
 #include "rollcall/digitkeyfilter.h"
-#include "rollcall/panelstatusbar.h"
+#include "platform/panelstatusbar.h"
 #include "rollcall/texts.h"
 
 #include <QCheckBox>

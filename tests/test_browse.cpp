@@ -2,7 +2,7 @@
 // that fills the grid with one class.
 
 #include "platform/geometry.h"
-#include "platform/panelbar.h"
+#include "platform/panelstatusbar.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 #include "store/statements.h"
@@ -69,7 +69,7 @@ void TestBrowse::loadedDialog()
     QCOMPARE(b.control<QPushButton>("PushButton1")->text(), QStringLiteral("确  定"));
     QCOMPARE(b.control<QPushButton>("PushButton2")->text(), QStringLiteral("导出至Excel"));
     for (int p = 1; p <= 5; ++p)
-        QVERIFY(b.control<PanelBar>("StatusBar1")->panelText(p).isEmpty());
+        QVERIFY(b.control<PanelStatusBar>("StatusBar1")->panelText(p).isEmpty());
 
     // The grid as loaded: the header row and one empty row.
     QCOMPARE(b.grid()->Rows(), 2);

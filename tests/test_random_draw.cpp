@@ -5,7 +5,7 @@
 #include "platform/random.h"
 #include "platform/services.h"
 #include "rollcall/mainwindow.h"
-#include "rollcall/panelstatusbar.h"
+#include "platform/panelstatusbar.h"
 #include "store/store.h"
 #include "tests/support/testdb.h"
 

@@ -6,7 +6,7 @@
 #include "platform/services.h"
 #include "platform/workbookwriter.h"
 #include "rollcall/mainwindow.h"
-#include "rollcall/panelstatusbar.h"
+#include "platform/panelstatusbar.h"
 #include "store/store.h"
 #include "tests/support/testdb.h"
 

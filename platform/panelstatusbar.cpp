@@ -1,4 +1,4 @@
-#include "rollcall/panelstatusbar.h"
+#include "platform/panelstatusbar.h"
 
 #include <QLabel>
 
