@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
+#include <map>
 #include <stdexcept>
 #include <unordered_map>
 #include <vector>
@@ -120,7 +122,6 @@ struct RawCell {
 };
 
 struct RawRow {
-    row_t row;
     RawCell cells[kSheetColumns];
 };
 
@@ -358,7 +359,7 @@ class FirstSheet final : public iface::import_sheet {
 public:
     explicit FirstSheet(const GlobalSettings &settings) : settings_(settings), formula_(*this) {}
 
-    std::vector<RawRow> rows;  // in the order first reported
+    std::map<row_t, RawRow> rows;  // formula results come after every other cell
     row_t lastRow = -1;        // the last row holding a value in any column
 
     // The cell to fill, or null for a column that is not read.
@@ -437,18 +438,10 @@ public:
 private:
     RawRow &rowAt(row_t row)
     {
-        // Rows come in order; a cell of an earlier row is looked for backwards.
-        if (!rows.empty() && rows.back().row == row)
-            return rows.back();
-        if (rows.empty() || rows.back().row < row) {
-            rows.push_back(RawRow{row, {}});
-            return rows.back();
-        }
-        auto it = std::lower_bound(rows.begin(), rows.end(), row,
-                                   [](const RawRow &r, row_t n) { return r.row < n; });
-        if (it != rows.end() && it->row == row)
-            return *it;
-        return *rows.insert(it, RawRow{row, {}});
+        // Cells come row by row: most go to the last row, or just after it.
+        if (!rows.empty() && std::prev(rows.end())->first == row)
+            return std::prev(rows.end())->second;
+        return rows.emplace_hint(rows.lower_bound(row), row, RawRow{})->second;
     }
 
     const GlobalSettings &settings_;
@@ -543,12 +536,15 @@ public:
         const FirstSheet &sheet = factory_->first();
         if (next_ > sheet.lastRow)
             return false;
-        while (at_ < sheet.rows.size() && sheet.rows[at_].row < next_)
+        if (!started_) {
+            at_ = sheet.rows.begin();
+            started_ = true;
+        }
+        while (at_ != sheet.rows.end() && at_->first < next_)
             ++at_;
-        const bool held = at_ < sheet.rows.size() && sheet.rows[at_].row == next_;
+        const bool held = at_ != sheet.rows.end() && at_->first == next_;
         for (int c = 0; c < kSheetColumns; ++c)
-            row[static_cast<std::size_t>(c)] =
-                held ? cell(sheet.rows[at_].cells[c]) : Cell::empty();
+            row[static_cast<std::size_t>(c)] = held ? cell(at_->second.cells[c]) : Cell::empty();
         ++next_;
         return true;
     }
@@ -612,7 +608,8 @@ private:
 
     std::unique_ptr<Factory> factory_;
     row_t next_ = 0;
-    std::size_t at_ = 0;
+    std::map<row_t, RawRow>::const_iterator at_;
+    bool started_ = false;
 };
 
 } // namespace
