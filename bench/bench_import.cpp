@@ -1,14 +1,17 @@
-// bench_import: importing a full .xls sheet (65,535 students) into a file that
-// already holds 50,000, end to end through the import dialog, against the two
-// floors it cannot beat: FreeXL reading the sheet by itself, and inserting the
-// same rows in one transaction by itself.
+// bench_import: importing 65,535 students into a file that already holds
+// 50,000, end to end through the import dialog, from a full .xls sheet, a
+// .xlsx and a .csv, each against the two floors it cannot beat: its reading
+// library reading the sheet by itself (FreeXL, liborcus, the CSV reader), and
+// inserting the same rows in one transaction by itself.
 //
 // Runs headless (QT_QPA_PLATFORM=offscreen unless set). Prints figures only.
-// Needs Debian's /usr/bin/python3 with python3-xlwt to make the workbook.
+// Needs Debian's /usr/bin/python3 with python3-xlwt to make the workbooks.
 
 #include "benchutil.h"
 
 #include "exchange/importdialog.h"
+#include "platform/csvworkbook.h"
+#include "platform/orcusworkbook.h"
 #include "platform/doubles.h"
 #include "platform/processworkbook.h"
 #include "platform/services.h"
@@ -29,6 +32,7 @@
 #include <freexl.h>
 
 #include <array>
+#include <functional>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
@@ -83,6 +87,23 @@ std::vector<std::array<std::string, 3>> readWithFreeXl(const QString &path)
     return rows;
 }
 
+// Floor 1 of the other formats: their reader alone, in this process.
+std::vector<std::array<std::string, 3>> readWith(WorkbookReader &reader, const QString &path)
+{
+    std::vector<std::array<std::string, 3>> rows;
+    auto sheet = reader.openFirstSheet(path.toStdString());
+    rows.reserve(static_cast<std::size_t>(sheet->usedRows()));
+    SheetRow row;
+    sheet->nextRow(row);
+    while (sheet->nextRow(row)) {
+        std::array<std::string, 3> texts;
+        for (std::size_t c = 0; c < 3; ++c)
+            texts[c] = row[c].text;
+        rows.push_back(std::move(texts));
+    }
+    return rows;
+}
+
 // One "VmHWM:" of another process, in MiB; -1 once it has ended.
 double peakOf(pid_t pid)
 {
@@ -124,26 +145,28 @@ std::pair<double, double> runReader(const QString &program, const QString &workb
     return {ms, peak};
 }
 
-int run()
+bool make(const char *script, const QString &workbook)
 {
-    QTemporaryDir work;
-    const QString workbook = work.filePath(QStringLiteral("large.xls"));
-    std::printf("bench_import: %d rows into a file of %d students, %d runs\n\n", kRows, kStudents,
-                kRuns);
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(QUORVEL_SOURCE_DIR "/tests/make_workbooks.py"),
+                 {QStringLiteral(QUORVEL_SOURCE_DIR "/tests/") + QLatin1String(script),
                   QStringLiteral("large"), workbook, QString::number(kRows)});
     if (!python.waitForFinished(600000) || python.exitCode() != 0) {
-        std::fprintf(stderr, "making the workbook failed (python3-xlwt installed?)\n%s\n",
-                     python.readAllStandardError().constData());
-        return 1;
+        std::fprintf(stderr, "making %s failed (python3-xlwt installed?)\n%s\n",
+                     qPrintable(workbook), python.readAllStandardError().constData());
+        return false;
     }
-    std::printf("workbook: %.1f MiB\n", static_cast<double>(QFileInfo(workbook).size()) / 1048576.0);
+    std::printf("%s: %.1f MiB\n", qPrintable(QFileInfo(workbook).fileName()),
+                static_cast<double>(QFileInfo(workbook).size()) / 1048576.0);
+    return true;
+}
 
-    testing::TempDatabase full;
-    full.generate(kStudents, 1000);
-    const QString fullFile = QString::fromStdString(full.path());
+using FloorReader = std::function<std::vector<std::array<std::string, 3>>(const QString &)>;
+
+int measure(const char *format, const QString &workbook, const QString &fullFile,
+            const FloorReader &readAlone)
+{
+    std::printf("\n=== %s\n", format);
     // A fresh copy of the 50,000-student file for every run.
     auto freshCopy = [&](const testing::TempDatabase &db) {
         const QString target = QString::fromStdString(db.path());
@@ -156,7 +179,7 @@ int run()
     std::vector<std::array<std::string, 3>> rows;
     std::vector<double> freexlMs;
     for (int i = 0; i < kRuns; ++i)
-        freexlMs.push_back(timeMs([&] { rows = readWithFreeXl(workbook); }));
+        freexlMs.push_back(timeMs([&] { rows = readAlone(workbook); }));
 
     // Floor 2.
     std::vector<double> insertMs;
@@ -244,7 +267,7 @@ int run()
 
     const double floors = bench::median(freexlMs) + bench::median(insertMs);
     std::printf("\ntimes\n");
-    printTimes("floor 1: FreeXL reading the sheet", freexlMs);
+    printTimes("floor 1: its library reading the sheet", freexlMs);
     printTimes("floor 2: inserting in one transaction", insertMs);
     printTimes("reader program alone (to /dev/null)", readerMs);
     printTimes("sheet through the reader and the pipe", pipeMs);
@@ -264,6 +287,31 @@ int run()
     std::printf("  reader program: peak %.1f MiB\n", readerPeak);
     std::printf("  together at most %.1f MiB   (target below 150)\n", peakDuring + readerPeak);
     return finalCount == kStudents + kRows ? 0 : 1;
+}
+
+int run()
+{
+    QTemporaryDir work;
+    std::printf("bench_import: %d rows into a file of %d students, %d runs\n\n", kRows, kStudents,
+                kRuns);
+    const QString xls = work.filePath(QStringLiteral("large.xls"));
+    const QString xlsx = work.filePath(QStringLiteral("large.xlsx"));
+    const QString csv = work.filePath(QStringLiteral("large.csv"));
+    if (!make("make_workbooks.py", xls) || !make("make_rosters.py", xlsx)
+        || !make("make_rosters.py", csv))
+        return 1;
+
+    testing::TempDatabase full;
+    full.generate(kStudents, 1000);
+    const QString fullFile = QString::fromStdString(full.path());
+    OrcusWorkbookReader orcus;
+    CsvWorkbookReader csvReader;
+    int failed = measure(".xls (FreeXL)", xls, fullFile, readWithFreeXl);
+    failed |= measure(".xlsx (liborcus)", xlsx, fullFile,
+                      [&](const QString &p) { return readWith(orcus, p); });
+    failed |= measure(".csv (UTF-8)", csv, fullFile,
+                      [&](const QString &p) { return readWith(csvReader, p); });
+    return failed;
 }
 
 } // namespace

@@ -128,8 +128,13 @@ void ImportDialog::importStudents()
 {
     if (services_.messages.show(kAskToContinue, MessageStyle::Question) != Answer::Yes)
         return;
-    const QString path = services_.files.openFile(QStringLiteral("Excel文件"),
-                                                  QStringLiteral("*.xls"));
+    const QString path = services_.files.openFile({
+        {QStringLiteral("Excel文件"), QStringLiteral("*.xls")},
+        {QStringLiteral("Excel 2007及以上"), QStringLiteral("*.xlsx")},
+        {QStringLiteral("OpenDocument表格"), QStringLiteral("*.ods")},
+        {QStringLiteral("CSV文本"), QStringLiteral("*.csv")},
+        {QStringLiteral("所有支持的表格"), QStringLiteral("*.xls *.xlsx *.ods *.csv")},
+    });
     if (path.isEmpty())
         return;
 

@@ -16,11 +16,12 @@ Answer ScriptedMessageBox::show(const QString &text, MessageStyle style)
     return a;
 }
 
-QString ScriptedFileDialog::openFile(const QString &label, const QString &pattern)
+QString ScriptedFileDialog::openFile(const QList<FileFilter> &filters)
 {
     ++opened;
-    lastLabel = label;
-    lastPattern = pattern;
+    lastFilters.clear();
+    for (const FileFilter &f : filters)
+        lastFilters << f.text();
     if (paths.empty())
         return {};
     QString p = paths.front();

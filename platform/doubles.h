@@ -37,11 +37,12 @@ public:
 
 class ScriptedFileDialog final : public FileDialog {
 public:
-    QString openFile(const QString &label, const QString &pattern) override;
+    QString openFile(const QList<FileFilter> &filters) override;
 
     // Paths to return, in order; an empty queue means the teacher cancels.
     std::deque<QString> paths;
-    QString lastLabel, lastPattern;
+    // The file kinds last offered, as shown: "Excel文件(*.xls)".
+    QStringList lastFilters;
     int opened = 0;
 
     QString saveFile(const QString &caption, const QString &label, const QString &pattern,

@@ -5,12 +5,15 @@
 
 namespace quorvel {
 
-QString QtFileDialog::openFile(const QString &label, const QString &pattern)
+QString QtFileDialog::openFile(const QList<FileFilter> &filters)
 {
     QWidget *owner = QApplication::activeModalWidget() ? QApplication::activeModalWidget()
                                                        : QApplication::activeWindow();
+    QStringList texts;
+    for (const FileFilter &f : filters)
+        texts << f.text();
     return QFileDialog::getOpenFileName(owner, QString(), QString(),
-                                        QStringLiteral("%1(%2)").arg(label, pattern));
+                                        texts.join(QLatin1String(";;")));
 }
 
 QString QtFileDialog::saveFile(const QString &caption, const QString &label,

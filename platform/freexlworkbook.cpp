@@ -16,7 +16,7 @@ WorkbookFailure failureOfOpen(int rc)
     case FREEXL_CFBF_INVALID_SIGNATURE:
     case FREEXL_CFBF_INVALID_SECTOR_SIZE:
     case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
-        return WorkbookFailure::NotXls;
+        return WorkbookFailure::NotWorkbook;
     default:
         return WorkbookFailure::Damaged;
     }

@@ -1,21 +1,31 @@
-// quorvel-sheetreader FILE: writes the first worksheet of an .xls workbook to
-// standard output (the format is in sheetpipe.h). Quorvel runs it as a
-// separate process so that a workbook that upsets the reading library can
-// only end this program, never Quorvel itself.
+// quorvel-sheetreader FILE: writes the first worksheet of a workbook (.xls,
+// .xlsx, .ods, or a .csv text) to standard output (the format is in
+// sheetpipe.h). Quorvel runs it as a separate process so that a workbook that
+// upsets a reading library can only end this program, never Quorvel itself.
 
-#include "platform/freexlworkbook.h"
+#include "platform/anyworkbook.h"
 #include "platform/sheetpipe.h"
 
 #include <cstdio>
 
+#include <unistd.h>
+
 int main(int argc, char *argv[])
 {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FILE.xls\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
         return 64;
     }
+    // The rows go out on what was standard output; whatever a library prints
+    // there itself (liborcus does) goes to standard error instead.
+    const int pipeFd = dup(STDOUT_FILENO);
+    std::FILE *pipe = pipeFd >= 0 ? fdopen(pipeFd, "w") : nullptr;
+    if (!pipe || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        std::perror("quorvel-sheetreader");
+        return 71;
+    }
     static char buffer[1 << 16];
-    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    quorvel::FreeXlWorkbookReader reader;
-    return quorvel::sheetpipe::writeSheet(reader, argv[1], stdout);
+    std::setvbuf(pipe, buffer, _IOFBF, sizeof buffer);
+    quorvel::AnyWorkbookReader reader;
+    return quorvel::sheetpipe::writeSheet(reader, argv[1], pipe);
 }

@@ -1,5 +1,7 @@
 #include "platform/workbookreader.h"
 
+#include <fstream>
+
 namespace quorvel {
 
 namespace {
@@ -9,8 +11,8 @@ std::string reason(WorkbookFailure failure, int row, const std::string &detail)
     switch (failure) {
     case WorkbookFailure::MissingFile:
         return "找不到文件，或没有读取它的权限";
-    case WorkbookFailure::NotXls:
-        return "文件不是Excel 97-2003工作簿（.xls）";
+    case WorkbookFailure::NotWorkbook:
+        return "文件不是可导入的表格（.xls、.xlsx、.ods或.csv）";
     case WorkbookFailure::Damaged:
         return "工作簿已损坏，无法读取";
     case WorkbookFailure::Password:
@@ -20,6 +22,8 @@ std::string reason(WorkbookFailure failure, int row, const std::string &detail)
     case WorkbookFailure::CellTooLong:
         return "第" + std::to_string(row) + "行有超过" + std::to_string(kMaxCellCharacters)
                + "个字符的单元格";
+    case WorkbookFailure::Encoding:
+        return "CSV文件的编码无法识别（应为UTF-8、UTF-16或GB18030）";
     case WorkbookFailure::Unreadable:
         break;
     }
@@ -31,6 +35,22 @@ std::string reason(WorkbookFailure failure, int row, const std::string &detail)
 WorkbookError::WorkbookError(WorkbookFailure failure, int row, const std::string &detail)
     : std::runtime_error(reason(failure, row, detail)), failure_(failure), row_(row)
 {
+}
+
+std::string readWholeFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw WorkbookError(WorkbookFailure::MissingFile);
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        throw WorkbookError(WorkbookFailure::MissingFile);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.seekg(0);
+    if (!in.read(bytes.data(), size))
+        throw WorkbookError(WorkbookFailure::MissingFile);
+    return bytes;
 }
 
 } // namespace quorvel

@@ -42,11 +42,12 @@ inline constexpr int kMaxCellCharacters = 1000;
 // Why a workbook could not be read.
 enum class WorkbookFailure : int {
     MissingFile = 1,  // no such file, or it cannot be read
-    NotXls,           // not an Excel 97-2003 workbook (a .xlsx, random bytes, an empty file)
+    NotWorkbook,      // none of the formats read (random bytes, an empty file, another kind of zip)
     Damaged,          // a workbook, but broken or cut short
     Password,         // encrypted
     NoSheet,          // holds no worksheet
     CellTooLong,      // a cell of row() holds more than kMaxCellCharacters characters
+    Encoding,         // a CSV text in none of the encodings read
     Unreadable,       // the reading itself broke down: what() says how
 };
 
@@ -74,7 +75,10 @@ public:
     virtual bool nextRow(SheetRow &row) = 0;
 };
 
-// Opens .xls workbooks.
+// The whole content of the file at path. Throws WorkbookError(MissingFile).
+std::string readWholeFile(const std::string &path);
+
+// Opens workbooks: .xls, .xlsx, .ods and .csv.
 class WorkbookReader {
 public:
     virtual ~WorkbookReader() = default;

@@ -52,6 +52,15 @@ QStringList dump(const TempDatabase &db)
     return rows;
 }
 
+// The same without the first column, which numbers the rows.
+QStringList dumpFields(const TempDatabase &db)
+{
+    QStringList rows = dump(db);
+    for (QString &row : rows)
+        row = row.section(u'|', 1);
+    return rows;
+}
+
 StudentRow student(const std::string &name, const std::string &grade, const std::string &cls)
 {
     StudentRow r;
@@ -172,8 +181,9 @@ private slots:
         QCOMPARE(f.texts(), (QStringList{kAskToContinue, QStringLiteral("导入了 7条数据")}));
         QCOMPARE(f.messages.shown[0].style, MessageStyle::Question);
         QCOMPARE(f.messages.shown[1].style, MessageStyle::Information);
-        QCOMPARE(f.files.lastLabel, QStringLiteral("Excel文件"));
-        QCOMPARE(f.files.lastPattern, QStringLiteral("*.xls"));
+        QCOMPARE(f.files.lastFilters,
+                 (QStringList{"Excel文件(*.xls)", "Excel 2007及以上(*.xlsx)", "OpenDocument表格(*.ods)",
+                              "CSV文本(*.csv)", "所有支持的表格(*.xls *.xlsx *.ods *.csv)"}));
 
         const QString zeros = QStringLiteral("|0|0|0|0|0");
         QCOMPARE(dump(f.db), (QStringList{
@@ -205,6 +215,69 @@ private slots:
         QCOMPARE(f.texts(), QStringList{kAskToContinue});
         QCOMPARE(f.files.opened, opened + 1);
         QCOMPARE(f.db.count(), 7L);
+    }
+
+    // The rows of rows.xls, saved in every other format and encoding (formulas
+    // with their saved results, dates, a second sheet, a .xlsx named .xls),
+    // import to exactly the same rows.
+    void everyFormatGivesTheSameRows_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("savedAs");
+        for (const char *file : {"roster.xlsx", "roster.ods", "roster_utf8.csv", "roster_utf8_bom.csv",
+                                 "roster_gb18030.csv", "roster_utf16.csv"})
+            QTest::newRow(file) << file << QString();
+        QTest::newRow("xlsx named .xls") << "roster.xlsx" << "名单.xls";
+        QTest::newRow("ods named .csv") << "roster.ods" << "名单.csv";
+    }
+
+    void everyFormatGivesTheSameRows()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, savedAs);
+        ImportFixture f;
+        f.openDialog();
+        f.importFile(kFolder + "rows.xls", {Answer::Yes});
+        const QStringList expected = dumpFields(f.db);
+        QCOMPARE(expected.size(), 7);
+
+        QString path = kFolder + file;
+        if (!savedAs.isEmpty()) {
+            path = f.db.directory() + u'/' + savedAs;
+            QVERIFY(QFile::copy(kFolder + file, path));
+        }
+        f.importFile(path, {Answer::Yes, Answer::Yes});
+        QCOMPARE(f.texts().last(), QStringLiteral("导入了 7条数据"));
+        QCOMPARE(dumpFields(f.db), expected);
+    }
+
+    // What a CSV text may hold: quoted separators, quotes and line ends, CR
+    // alone as a line end, a lone title line; the first line picks the separator.
+    void csvFieldsAsSpreadsheetsWriteThem()
+    {
+        ImportFixture f;
+        f.openDialog();
+        const QString path = f.db.directory() + "/名单.CSV";
+        auto write = [&](const QByteArray &bytes) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(bytes);
+        };
+        write("姓名,年级,班级\r\n\"王, \"\"小\"\"\r\n明\",\"高2013级\",1班,\"多余\"\r\n"
+              "李四,\"\",;\r赵六\n");
+        f.importFile(path, {Answer::Yes});
+        QCOMPARE(f.texts().last(), QStringLiteral("导入了 3条数据"));
+        const QString zeros = QStringLiteral("|0|0|0|0|0");
+        QCOMPARE(dumpFields(f.db), (QStringList{"王, \"小\"\r\n明|高2013级|1班" + zeros,
+                                                "李四||;" + zeros, "赵六||" + zeros}));
+
+        write("姓名\t年级;班级,x\t");
+        f.importFile(path, {Answer::Yes, Answer::No});
+        QCOMPARE(f.texts().last(), QStringLiteral("导入了 0条数据"));
+        write("姓名;年级;班级\n甲,1;高2013级;2,3\n");
+        f.importFile(path, {Answer::Yes, Answer::Yes});
+        QCOMPARE(f.texts().last(), QStringLiteral("导入了 1条数据"));
+        QCOMPARE(dumpFields(f.db), QStringList{"甲,1|高2013级|2,3" + zeros});
     }
 
     void clearingIsAskedAndObeyed()
@@ -241,13 +314,19 @@ private slots:
         QTest::addColumn<bool>("locked");
         const QString real = QStringLiteral("quorvel-sheetreader");
         const QString fake = QStringLiteral("fakesheetreader");
-        const QString notXls = QStringLiteral("文件不是Excel 97-2003工作簿（.xls）");
+        const QString notXls = QStringLiteral("文件不是可导入的表格（.xls、.xlsx、.ods或.csv）");
         const QString damaged = QStringLiteral("工作簿已损坏，无法读取");
 
         QTest::newRow("random bytes") << "random.xls" << real << notXls << false;
         QTest::newRow("xlsx renamed") << "renamed_xlsx.xls" << real << notXls << false;
         QTest::newRow("truncated") << "truncated.xls" << real << damaged << false;
-        QTest::newRow("empty file") << "empty.xls" << real << damaged << false;
+        QTest::newRow("empty file") << "empty.xls" << real << notXls << false;
+        QTest::newRow("xlsx cut short") << "truncated.xlsx" << real << damaged << false;
+        QTest::newRow("ods without content")
+            << "no_content.ods" << real << QStringLiteral("工作簿中没有工作表") << false;
+        QTest::newRow("csv in no known encoding")
+            << "bad_encoding.csv" << real
+            << QStringLiteral("CSV文件的编码无法识别（应为UTF-8、UTF-16或GB18030）") << false;
         QTest::newRow("password") << "password.xls" << real
                                   << QStringLiteral("工作簿设有密码保护，无法读取") << false;
         QTest::newRow("file gone") << "gone.xls" << real
