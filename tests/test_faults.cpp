@@ -356,6 +356,8 @@ private slots:
         QVERIFY2(f.messages.lastText().startsWith(QStringLiteral("导入失败：")),
                  qPrintable(f.messages.lastText()));
         QVERIFY(f.messages.lastText().endsWith(QStringLiteral("数据库中的原有数据没有任何改动。")));
+        for (const auto &m : f.messages.shown)
+            qInfo("%s", qPrintable(m.text));
 
         full.reset();
         QFile::setPermissions(f.db.directory(), folderPermissions);
