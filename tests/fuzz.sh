@@ -28,16 +28,18 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
 # FreeXL has known faults of its own, which the reader program contains: its
 # known bad read and its leaks on broken files are not reported
-# (tests/fuzz/freexl*.supp), and the workbook
-# target runs in fork mode, which notes any other crash (crash-* files) and
-# goes on. The sheet target must not crash at all.
+# (tests/fuzz/freexl*.supp), and the workbook target runs in fork mode, which
+# notes any other crash (crash-* files) and goes on. The sheet target must not
+# crash at all.
 run() {  # run TARGET [options...]
   local target=$1
   shift
   echo "== fuzz_$target for $seconds s"
   (cd "$dir" && "./bin/fuzz_$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
      -print_final_stats=1 "$@" "corpus/$target") >"$dir/fuzz_$target.log" 2>&1 || status=1
-  grep -E 'stat::number_of_executed_units|stat::new_units_added|SUMMARY|crash-|exiting' \
+  # Executions: the last progress line in fork mode, the final statistics otherwise.
+  grep -E '^#[0-9]+: ' "$dir/fuzz_$target.log" | tail -1 || true
+  grep -E 'stat::number_of_executed_units|stat::new_units_added|SUMMARY|exiting' \
     "$dir/fuzz_$target.log" | sort | uniq -c || true
 }
 ASAN_OPTIONS=$ASAN_OPTIONS:suppressions=$PWD/tests/fuzz/freexl.supp \
