@@ -119,6 +119,10 @@ std::unique_ptr<Worksheet> FreeXlWorkbookReader::openFirstSheet(const std::strin
     unsigned short columns = 0;
     if (freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
         throw WorkbookError(WorkbookFailure::Damaged);
+    // An .xls sheet holds at most 65,536 rows of 256 columns: one that claims
+    // more is broken, and must fail before anything is asked or cleared.
+    if (rows > 65536 || columns > 256)
+        throw WorkbookError(WorkbookFailure::Damaged);
 
     auto sheet = std::make_unique<FreeXlWorksheet>(handle, rows, columns);
     closer.handle = nullptr;

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fcntl.h>
 #include <unistd.h>
@@ -100,6 +101,11 @@ void Connection::fail(int rc) const
     const int current = sqlite3_extended_errcode(db_);
     const std::string message = (current & 0xff) == (rc & 0xff) ? sqlite3_errmsg(db_)
                                                                  : sqlite3_errstr(rc);
+    // A write that finds no room (a full disk, a quota, a file-size limit)
+    // may come back as a mere I/O error: say what it is.
+    const int os = sqlite3_system_errno(db_);
+    if ((rc & 0xff) == SQLITE_IOERR && (os == ENOSPC || os == EFBIG || os == EDQUOT))
+        throw DbError::fromEngine(SQLITE_FULL, message);
     if (journalCannotBeCreated(rc, path_))
         throw DbError(Condition::Engine, rc,
                       "数据库所在的文件夹不可写入，无法建立写入所需的日志文件（" + message + "）");

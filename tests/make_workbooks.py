@@ -117,6 +117,40 @@ def test_workbooks():
         f.write(encrypted(sheet_of([TITLES, ["甲", "高2013级", "1班"]])))
 
 
+def chart_first(book_rows):
+    """A workbook whose first sheet is a chart sheet (its BOUNDSHEET says so),
+    followed by a worksheet of students."""
+    book = xlwt.Workbook(encoding="utf-8")
+    book.add_sheet("图表").write(0, 0, "图")
+    sheet = book.add_sheet("学生")
+    for r, row in enumerate(book_rows):
+        for c, value in enumerate(row):
+            sheet.write(r, c, value)
+    data = bytearray(book.get_biff_data())
+    pos = 0
+    while pos + 4 <= len(data):
+        rid, length = struct.unpack_from("<HH", data, pos)
+        if rid == 0x0085:
+            data[pos + 4 + 5] = 0x02  # sheet type: chart
+            break
+        pos += 4 + length
+    out = io.BytesIO()
+    CompoundDoc.XlsDoc().save(out, bytes(data))
+    return out.getvalue()
+
+
+def hostile_workbooks():
+    """Workbooks that try the reader: odd characters, a cell as long as a workbook allows (32,767 characters), a chart
+    sheet first, a text file in disguise."""
+    save(sheet_of([TITLES, ["甲\x00乙", "高\t一", "1\n班"], ["\t丙 \n", "高一", "1班"],
+                   ["😀👩‍🏫𝌆", "\u202e高一", "1班"]]), "odd_characters.xls")
+    save(sheet_of([TITLES, ["甲", "高一", "1班"], ["长" * 32767, "高一", "1班"]]), "huge_cell.xls")
+    with open(os.path.join(OUT, "chart_first.xls"), "wb") as f:
+        f.write(chart_first([TITLES, ["甲", "高一", "1班"]]))
+    with open(os.path.join(OUT, "renamed_csv.xls"), "wb") as f:
+        f.write("姓名,年级,班级\n张三,高一,1班\n".encode("utf-8"))
+
+
 def example():
     """Made-up students of two grades and three classes."""
     names = ["林晓雨", "周子航", "陈思远", "王雨桐", "李浩然", "张一诺", "刘梓涵", "杨俊熙",
@@ -151,4 +185,5 @@ if __name__ == "__main__":
         large(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]) if len(sys.argv) > 4 else 1)
     else:
         test_workbooks()
+        hostile_workbooks()
         example()

@@ -1,0 +1,41 @@
+// libFuzzer target: the reader program's own work on arbitrary bytes, in
+// process. The bytes are handed to the FreeXL reader as a file, every row of
+// its first sheet is written out as the reader program does, and the output
+// must keep its form.
+
+#include "platform/freexlworkbook.h"
+#include "platform/sheetpipe.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    static const int fd = ::memfd_create("workbook", 0);
+    if (fd < 0)
+        std::abort();
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))
+        std::abort();
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+
+    char *text = nullptr;
+    std::size_t length = 0;
+    std::FILE *out = ::open_memstream(&text, &length);
+    quorvel::FreeXlWorkbookReader reader;
+    const int status = quorvel::sheetpipe::writeSheet(reader, path, out);
+    std::fclose(out);
+    // The greeting, then a sheet or a failure, and an end for a finished sheet.
+    const std::string_view sent(text, length);
+    if (sent.substr(0, sizeof quorvel::sheetpipe::kGreeting) != "QVSHEET 1\n")
+        std::abort();
+    if (status == 0 && sent.substr(sent.size() - 2) != "X\n")
+        std::abort();
+    if (status == 2 && sent.find("\nF ") == std::string_view::npos)
+        std::abort();
+    std::free(text);
+    return 0;
+}
