@@ -169,6 +169,8 @@ void HistoryDialog::buildControls()
     chart->legend()->setAlignment(Qt::AlignBottom);
     auto *weeksAxis = new QBarCategoryAxis;
     weeksAxis->append(categories);
+    if (categories.size() > 8)
+        weeksAxis->setLabelsAngle(-60);
     chart->addAxis(weeksAxis, Qt::AlignBottom);
     series->attachAxis(weeksAxis);
     auto *countAxis = new QValueAxis;
@@ -183,7 +185,7 @@ void HistoryDialog::buildControls()
     view->setMinimumHeight(260);
     layout->addWidget(view, 3);
 
-    resize(640, 640);
+    resize(720, 680);
 }
 
 } // namespace quorvel
