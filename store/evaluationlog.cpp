@@ -29,6 +29,8 @@ std::string quoted(const std::string &identifier)
 
 void upgradeSchema(Connection &connection)
 {
+    if (connection.knownSchemaVersion >= kSchemaVersion)
+        return;
     std::int64_t version = 0;
     {
         Statement st(connection, "PRAGMA user_version");
@@ -38,8 +40,10 @@ void upgradeSchema(Connection &connection)
                 version = *n;
         }
     }
-    if (version >= kSchemaVersion)
+    if (version >= kSchemaVersion) {
+        connection.knownSchemaVersion = static_cast<int>(version);
         return;
+    }
     connection.exec("CREATE TABLE IF NOT EXISTS \"评价记录\" ("
                     "\"编号\" INTEGER PRIMARY KEY,"
                     "\"学生编号\" INTEGER NOT NULL,"
@@ -50,6 +54,7 @@ void upgradeSchema(Connection &connection)
     connection.exec("CREATE INDEX IF NOT EXISTS \"评价记录_学生\" ON \"评价记录\" (\"学生编号\")");
     // A pragma takes no parameters; the number is this build's own constant.
     connection.exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+    // Known only once committed: a rolled-back upgrade must be made again.
 }
 
 std::int64_t appendEvaluation(Connection &connection, const EvaluationEntry &entry)
