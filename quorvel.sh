@@ -12,6 +12,7 @@ cd "$(dirname "$0")"
 PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-translations-l10n
+  qt6-charts-dev
   libsqlcipher-dev
   libxlsxwriter-dev
   libfreexl-dev python3-xlwt

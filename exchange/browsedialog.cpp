@@ -1,5 +1,6 @@
 #include "exchange/browsedialog.h"
 
+#include "exchange/historydialog.h"
 #include "platform/flexgrid.h"
 #include "platform/fonts.h"
 #include "platform/geometry.h"
@@ -13,6 +14,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -140,6 +142,10 @@ void BrowseDialog::buildControls()
     place(PushButton1, 5880, 203, 1095, 375);
     place(PushButton2, 7080, 203, 1335, 375);
     place(Grid1, 180, 960, 11175, 7215);
+    // A student's row opens the history of that student.
+    connect(Grid1, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex &at) { openHistory(at.row() + 1); });
+    Grid1->installEventFilter(this);
     place(StatusBar1, 0, 8280, 11535, 495);
 }
 
@@ -166,6 +172,7 @@ void BrowseDialog::showClass()
     // Every row is read before the grid changes: a failure on the way leaves
     // it showing what it showed.
     std::vector<std::array<QString, kColumns>> rows;
+    std::vector<std::int64_t> keys;
     try {
         store_.rs2 = std::make_unique<store::RecordSet>();
         store_.opendb();
@@ -178,6 +185,7 @@ void BrowseDialog::showClass()
         rows.reserve(static_cast<std::size_t>(rs2.recordCount()));
         for (rs2.moveFirst(); !rs2.eof(); rs2.moveNext()) {
             auto &row = rows.emplace_back();
+            keys.push_back(rs2.key());
             for (std::size_t c = 0; c < row.size(); ++c)
                 row[c] = QString::fromStdString(store::displayText(rs2.field(index[c])));
         }
@@ -194,12 +202,39 @@ void BrowseDialog::showClass()
         services_.messages.show(kNoStudents, MessageStyle::Error);
         return;
     }
+    keys_ = std::move(keys);
     Grid1->setRows(1);
     Grid1->setRows(static_cast<int>(rows.size()) + 1);
     for (std::size_t r = 0; r < rows.size(); ++r)
         for (int c = 0; c < kColumns; ++c)
             Grid1->setTextMatrix(static_cast<int>(r) + 1, c, rows[r][static_cast<std::size_t>(c)]);
     Grid1->scrollToTop();
+}
+
+bool BrowseDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Grid1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && Grid1->currentIndex().isValid()) {
+            openHistory(Grid1->currentIndex().row() + 1);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void BrowseDialog::openHistory(int gridRow)
+{
+    if (gridRow < 1 || gridRow > static_cast<int>(keys_.size()))
+        return;
+    auto *history = new HistoryDialog(store_, services_,
+                                      keys_[static_cast<std::size_t>(gridRow - 1)], this);
+    history->setAttribute(Qt::WA_DeleteOnClose);
+    if (!history->loaded()) {
+        history->deleteLater();
+        return;
+    }
+    history->open();
 }
 
 } // namespace quorvel

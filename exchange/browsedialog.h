@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QStringList>
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -48,6 +49,12 @@ public slots:
     // workbook opened in the spreadsheet program (or saved where the teacher
     // says when there is none).
     void exportToWorkbook();
+    // "评价历史" of the student in this grid row (1 and up), opened over the
+    // dialog without blocking; nothing for the header row or an empty row.
+    void openHistory(int gridRow);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
@@ -69,6 +76,8 @@ private:
     QPushButton *PushButton1, *PushButton2;
     FlexGrid *Grid1;
     PanelStatusBar *StatusBar1;
+    // The key of the student in each grid row below the header, in order.
+    std::vector<std::int64_t> keys_;
 };
 
 } // namespace quorvel

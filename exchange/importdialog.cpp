@@ -7,9 +7,13 @@
 #include "platform/messagebox.h"
 #include "platform/workbookreader.h"
 #include "store/store.h"
+#include "store/backup.h"
+#include "store/schema.h"
 #include "store/studentimport.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -180,6 +184,8 @@ long ImportDialog::importWorkbook(const QString &path)
     QElapsedTimer sinceRepaint;
     sinceRepaint.start();
 
+    if (clear)
+        backUpDatabase();
     store::StudentImport import(*store_.conn, clear);
     SheetRow row;
     sheet->nextRow(row);  // row 1 holds the titles and is not read
@@ -200,6 +206,21 @@ long ImportDialog::importWorkbook(const QString &path)
     import.commit();
     showProgress(r - 1, false);
     return import.added();
+}
+
+void ImportDialog::backUpDatabase()
+{
+    // Named by the second it was taken; a second backup within the same
+    // second takes the next free second, so no backup is ever overwritten.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString base = QString::fromStdString(store_.conn->path()) + QStringLiteral(".bak-");
+    for (int later = 0;; ++later) {
+        const QString stamp = now.addSecs(later).toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        if (later < 60 && QFileInfo::exists(base + stamp))
+            continue;
+        store::backupBeside(*store_.conn, store::kDatabasePassword, stamp.toStdString());
+        return;
+    }
 }
 
 void ImportDialog::showProgress(int value, bool force)

@@ -35,6 +35,8 @@ private:
     // number of students added. Throws on any failure, having changed nothing.
     long importWorkbook(const QString &path);
     void showProgress(int value, bool force);
+    // Copies the database beside itself before the table is emptied; throws.
+    void backUpDatabase();
 
     store::Store &store_;
     Services services_;

@@ -100,6 +100,9 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     menu_->addSeparator();
     readAction_ = action("readAloudAction", kReadAloud, true);
     projectorAction_ = action("projectorAction", kProjector, false);
+    menu_->addSeparator();
+    undoAction_ = action("undoEvaluationAction", QStringLiteral("撤销上次评价"), false);
+    connect(undoAction_, &QAction::triggered, &main_, &MainWindow::undoEvaluation);
     connect(fairAction_, &QAction::triggered, this, &Classroom::setFairDraw);
     connect(newRoundAction_, &QAction::triggered, this, &Classroom::startNewRound);
     connect(absenceAction_, &QAction::triggered, this, &Classroom::toggleAbsence);
@@ -134,6 +137,7 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     keys.first = clickIfEnabled("PushButton7");
     keys.last = clickIfEnabled("PushButton6");
     keys.projector = [this] { openProjector(); };
+    keys.undo = [this] { main_.undoEvaluation(); };
     keys.menu = [this] {
         if (!projector_ || !projector_->isActiveWindow())
             showMenu();

@@ -108,6 +108,7 @@ private:
     RemoteKeys *keys_;
     QMenu *menu_;
     QAction *fairAction_, *newRoundAction_, *absenceAction_, *readAction_, *projectorAction_;
+    QAction *undoAction_;
     QPointer<QPushButton> lastButton_;
     QPointer<ProjectorView> projector_;
 

@@ -12,6 +12,7 @@
 #include "rollcall/texts.h"
 #include "store/classlists.h"
 #include "store/error.h"
+#include "store/evaluationlog.h"
 #include "store/schema.h"
 #include "store/store.h"
 
@@ -25,6 +26,7 @@
 #include <QSlider>
 #include <QStringDecoder>
 #include <QTimer>
+#include <QToolTip>
 
 #include <array>
 #include <cmath>
@@ -553,10 +555,26 @@ void MainWindow::onPushButton4Clicked()
     store::RecordSet &rs = *store_.rs;
     try {
         const std::string_view counter = kCounters[static_cast<std::size_t>(grade)];
-        rs.setField(counter, plusOne(rs.field(counter), counter));
+        store::RecordedEvaluation done;
+        done.counter = std::string(counter);
+        done.counterBefore = rs.field(counter);
+        done.entry.student = rs.key();
+        done.entry.time = now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+        done.entry.grade = done.counter;
+        done.entry.creditsBefore = rs.field(store::kDeducted);
+        rs.setField(counter, plusOne(done.counterBefore, counter));
         if (credits)
             rs.setField(store::kDeducted, static_cast<double>(*credits));
-        rs.update();
+        // The log entry goes in with the row, in its transaction.
+        rs.update([&](store::Connection &conn) {
+            done.entry.creditsAfter = rs.field(store::kDeducted);
+            done.entry.id = store::appendEvaluation(conn, done.entry);
+        });
+        const auto &columns = rs.columns();
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            done.written.emplace_back(columns[c], rs.field(static_cast<int>(c)));
+        done.entry.creditsAfter = rs.field(store::kDeducted);
+        undo_.push_back(std::move(done));
     } catch (const DbError &e) {
         // update() has dropped the unsaved changes: show what the file holds.
         rs.cancelUpdate();
@@ -569,6 +587,57 @@ void MainWindow::onPushButton4Clicked()
     }
     showtally();
     services_.messages.show(texts::kRecorded, MessageStyle::Information);
+}
+
+void MainWindow::undoEvaluation()
+{
+    if (drawPending_ || Timer1->isActive()) {
+        refuse(texts::kUndoDuringDraw);
+        return;
+    }
+    if (undo_.empty()) {
+        refuse(texts::kNothingToUndo);
+        return;
+    }
+    const store::RecordedEvaluation &last = undo_.back();
+    try {
+        // The connection rs reads through, or a fresh one when rs is closed.
+        const bool opened = !store_.conn;
+        if (opened)
+            store_.opendb();
+        const std::shared_ptr<store::Connection> conn = store_.conn;
+        if (opened)
+            store_.closeConn();
+        store::undoEvaluation(*conn, last);
+    } catch (const DbError &e) {
+        if (e.condition() == store::Condition::RowChanged)
+            refuse(texts::kUndoFailed + QString::fromUtf8(e.what()));
+        else
+            reportDatabaseFailure(e);
+        return;
+    }
+    QString name;
+    for (const auto &[column, value] : last.written)
+        if (column == store::kName)
+            name = text(value);
+    const QString notice = texts::kUndone + name + QStringLiteral(" ")
+        + QString::fromStdString(last.entry.grade) + QStringLiteral("（")
+        + QString::fromStdString(last.entry.time) + QStringLiteral("）");
+    const std::int64_t key = last.entry.student;
+    undo_.pop_back();
+    showname->setToolTip(notice);
+    if (showname->isVisible())
+        QToolTip::showText(showname->mapToGlobal(showname->rect().center()), notice, showname);
+    try {
+        store::RecordSet &rs = *store_.rs;
+        if (rs.isOpen()) {
+            rs.refresh(key);
+            if (rs.absolutePosition() != 0 && rs.key() == key)
+                showtally();
+        }
+    } catch (const DbError &e) {
+        reportDatabaseFailure(e);
+    }
 }
 
 // ---- dialogs --------------------------------------------------------------

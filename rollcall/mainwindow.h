@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/services.h"
+#include "store/evaluationlog.h"
 #include "store/value.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 
 #include <cstdint>
@@ -70,6 +72,15 @@ public:
     // The current row's five tallies in the panels of Stat.
     void showtally();
 
+    // The time evaluations are logged with; tests set another.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // Takes back the latest evaluation of this run that is still on the
+    // stack, after the file's row proves unchanged since; refuses with a
+    // message otherwise. A success says what it undid in showname's tooltip.
+    void undoEvaluation();
+    // How many evaluations of this run can still be undone.
+    std::size_t undoableEvaluations() const { return undo_.size(); }
+
     // Window state.
     std::int32_t curno = 0;     // 1-based position of the called row in rs
     std::int16_t lefttime = 0;  // seconds left in the countdown
@@ -118,6 +129,8 @@ private:
     DigitKeyFilter *digitsOnly_;
     // A draw has started and no student has been drawn for it yet.
     bool drawPending_ = false;
+    // The evaluations of this run, latest last.
+    std::vector<store::RecordedEvaluation> undo_;
 
     // Controls, by their object names.
     QFrame *Picture1;

@@ -35,14 +35,23 @@ bool RemoteKeys::eventFilter(QObject *watched, QEvent *event)
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
-    if (mods != Qt::NoModifier)
-        return false;
 
     const auto run = [](const std::function<void()> &action) {
         if (action)
             action();
         return true;
     };
+    if (mods == Qt::ControlModifier && key->key() == Qt::Key_Z) {
+        // A text box keeps Ctrl+Z as its own undo.
+        const QWidget *focus = QApplication::focusWidget();
+        const auto *combo = qobject_cast<const QComboBox *>(focus);
+        if ((combo && combo->isEditable())
+            || (!combo && focusTakesTyping(focus)))
+            return false;
+        return key->isAutoRepeat() || run(actions_.undo);
+    }
+    if (mods != Qt::NoModifier)
+        return false;
     if (key->key() == Qt::Key_F5)
         return key->isAutoRepeat() || run(actions_.projector);
 

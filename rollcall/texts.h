@@ -18,6 +18,10 @@ inline const QString kNotCalled = QStringLiteral("你还没进行任何形式的
 inline const QString kNoGrade = QStringLiteral("请选择评价等级！");
 inline const QString kBadCredits = QStringLiteral("倒扣学分必须是0到999之间的整数！");
 inline const QString kRecorded = QStringLiteral("评价记入成功！");
+inline const QString kUndoDuringDraw = QStringLiteral("点名进行中，不能撤销。");
+inline const QString kNothingToUndo = QStringLiteral("没有可以撤销的评价。");
+inline const QString kUndoFailed = QStringLiteral("无法撤销：");
+inline const QString kUndone = QStringLiteral("已撤销评价：");
 
 inline const QString kDatabaseFailed = QStringLiteral("数据库操作失败：");
 inline const QString kDatabaseMissing = QStringLiteral("找不到数据库文件：");

@@ -31,6 +31,9 @@ public:
     // Whether the file keeps its texts in UTF-8 (rather than UTF-16).
     bool textIsUtf8() const;
     sqlite3 *handle() const { return db_; }
+    // The schema version this connection has seen the file at, once known
+    // (versions only ever grow); -1 until then.
+    int knownSchemaVersion = -1;
 
     // Throws the engine's current error for result code rc.
     [[noreturn]] void fail(int rc) const;

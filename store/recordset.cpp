@@ -169,15 +169,40 @@ void RecordSet::addNew()
 
 void RecordSet::update()
 {
+    update({});
+}
+
+void RecordSet::update(const std::function<void(Connection &)> &alongside)
+{
     Row &row = currentRow();
     try {
-        if (row.isNew)
-            insertRow(row);
-        else if (hasEdits(row))
-            updateRow(row);
+        if (row.isNew) {
+            insertRow(row, alongside);
+        } else if (hasEdits(row)) {
+            updateRow(row, alongside);
+        } else if (alongside) {
+            Transaction tx(*connection_);
+            alongside(*connection_);
+            tx.commit();
+        }
     } catch (...) {
         cancelUpdate();
         throw;
+    }
+}
+
+void RecordSet::refresh(std::int64_t key)
+{
+    requireOpen();
+    for (Row &row : rows_) {
+        if (row.isNew || row.key != key)
+            continue;
+        Row now;
+        if (reread(key, now)) {
+            row.values = std::move(now.values);
+            row.storedText = std::move(now.storedText);
+            row.edits.clear();
+        }
     }
 }
 
@@ -302,7 +327,7 @@ bool RecordSet::reread(std::int64_t key, Row &row) const
     return true;
 }
 
-void RecordSet::insertRow(Row &row)
+void RecordSet::insertRow(Row &row, const Alongside &alongside)
 {
     row.edits.resize(columns_.size());
     std::string names, slots;
@@ -327,6 +352,8 @@ void RecordSet::insertRow(Row &row)
     Row stored;
     if (!reread(key, stored))
         throw DbError(Condition::RowChanged, 0, "新记录写入后无法读回");
+    if (alongside)
+        alongside(*connection_);
     tx.commit();
 
     row.key = key;
@@ -336,7 +363,7 @@ void RecordSet::insertRow(Row &row)
     row.edits.clear();
 }
 
-void RecordSet::updateRow(Row &row)
+void RecordSet::updateRow(Row &row, const Alongside &alongside)
 {
     std::string sets;
     std::vector<const Value *> bound;
@@ -362,6 +389,8 @@ void RecordSet::updateRow(Row &row)
         bindRead(change, row, keySlot + 1);
         change.run();
         if (connection_->changes() == 1 && reread(row.key, stored)) {
+            if (alongside)
+                alongside(*connection_);
             tx.commit();
             written = true;
         }

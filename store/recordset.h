@@ -4,6 +4,7 @@
 #include "store/value.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,6 +56,13 @@ public:
     // which it shows the values the file gave it (the columns' defaults).
     void addNew();
     void update();
+    // The same, with a further write to the file (alongside, given the
+    // connection) inside the transaction that stores the row: both or neither.
+    void update(const std::function<void(Connection &)> &alongside);
+    // Reads again, from the file, the row with this key if the set holds it.
+    void refresh(std::int64_t key);
+    // The column names of the set, in order (field(int) numbers them).
+    const std::vector<std::string> &columns() const { return columns_; }
     void cancelUpdate();
     // Removes the current row from the file; the next moveNext() reaches the
     // row after it.
@@ -80,8 +88,9 @@ private:
     static void readValues(const Statement &select, int firstColumn, Row &row);
     // The row with this key as the file holds it now; false when it is gone.
     bool reread(std::int64_t key, Row &row) const;
-    void insertRow(Row &row);
-    void updateRow(Row &row);
+    using Alongside = std::function<void(Connection &)>;
+    void insertRow(Row &row, const Alongside &alongside);
+    void updateRow(Row &row, const Alongside &alongside);
 
     std::shared_ptr<Connection> connection_;
     std::string table_;

@@ -28,4 +28,9 @@ Query studentsOfClass(const Value &grade, const Value &className)
             {grade, className}};
 }
 
+Query studentByKey(std::int64_t key)
+{
+    return {"student", "SELECT rowid, * FROM student WHERE rowid = ?1", {key}};
+}
+
 } // namespace quorvel::store

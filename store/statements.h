@@ -2,6 +2,7 @@
 
 #include "store/value.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,5 +28,7 @@ inline Query studentsOfClass(const char *grade, const char *className)
 // same kind (text, bytes, whole or real number) and the same bytes or number,
 // whatever the columns' collation. This is how a list item finds its class.
 Query studentsOfClass(const Value &grade, const Value &className);
+// The one student with this key (none when it is gone).
+Query studentByKey(std::int64_t key);
 
 } // namespace quorvel::store

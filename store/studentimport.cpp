@@ -1,5 +1,7 @@
 #include "store/studentimport.h"
 
+#include "store/evaluationlog.h"
+
 namespace quorvel::store {
 
 bool hasStudents(const Connection &connection)
@@ -12,8 +14,11 @@ StudentImport::StudentImport(Connection &connection, bool clearFirst)
     : transaction_(connection),
       insert_(connection, "INSERT INTO student (\"姓名\", \"年级\", \"班级\") VALUES (?1, ?2, ?3)")
 {
-    if (clearFirst)
+    if (clearFirst) {
         connection.exec("DELETE FROM student");
+        // The keys are given out again from 1: no entry may follow them.
+        clearEvaluations(connection);
+    }
 }
 
 void StudentImport::add(std::string_view name, std::string_view grade,
