@@ -157,6 +157,12 @@ std::optional<int> wholeNumber(const QString &s, int maxDigits)
     return s.toInt();
 }
 
+// Who the current row of a set is: name, grade and class as stored.
+std::array<store::Value, 3> identity(const store::RecordSet &rs)
+{
+    return {rs.field(store::kName), rs.field(store::kGrade), rs.field(store::kClass)};
+}
+
 } // namespace
 
 MainWindow::MainWindow(store::Store &store, const Services &services, QWidget *parent)
@@ -554,27 +560,20 @@ void MainWindow::onPushButton4Clicked()
 
     store::RecordSet &rs = *store_.rs;
     try {
-        const std::string_view counter = kCounters[static_cast<std::size_t>(grade)];
-        store::RecordedEvaluation done;
-        done.counter = std::string(counter);
-        done.counterBefore = rs.field(counter);
-        done.entry.student = rs.key();
-        done.entry.time = now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
-        done.entry.grade = done.counter;
-        done.entry.creditsBefore = rs.field(store::kDeducted);
-        rs.setField(counter, plusOne(done.counterBefore, counter));
-        if (credits)
-            rs.setField(store::kDeducted, static_cast<double>(*credits));
-        // The log entry goes in with the row, in its transaction.
-        rs.update([&](store::Connection &conn) {
-            done.entry.creditsAfter = rs.field(store::kDeducted);
-            done.entry.id = store::appendEvaluation(conn, done.entry);
-        });
-        const auto &columns = rs.columns();
-        for (std::size_t c = 0; c < columns.size(); ++c)
-            done.written.emplace_back(columns[c], rs.field(static_cast<int>(c)));
-        done.entry.creditsAfter = rs.field(store::kDeducted);
-        undo_.push_back(std::move(done));
+        const auto student = identity(rs);
+        try {
+            storeEvaluation(grade, credits);
+        } catch (const DbError &e) {
+            // Another copy of Quorvel evaluated this student meanwhile: the set
+            // now holds the file's row. While it is still the same student,
+            // this evaluation counts on top of the other one.
+            if (e.condition() != store::Condition::RowChanged)
+                throw;
+            rs.cancelUpdate();
+            if (identity(rs) != student)
+                throw;
+            storeEvaluation(grade, credits);
+        }
     } catch (const DbError &e) {
         // update() has dropped the unsaved changes: show what the file holds.
         rs.cancelUpdate();
@@ -587,6 +586,32 @@ void MainWindow::onPushButton4Clicked()
     }
     showtally();
     services_.messages.show(texts::kRecorded, MessageStyle::Information);
+}
+
+void MainWindow::storeEvaluation(int grade, std::optional<int> credits)
+{
+    store::RecordSet &rs = *store_.rs;
+    const std::string_view counter = kCounters[static_cast<std::size_t>(grade)];
+    store::RecordedEvaluation done;
+    done.counter = std::string(counter);
+    done.counterBefore = rs.field(counter);
+    done.entry.student = rs.key();
+    done.entry.time = now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    done.entry.grade = done.counter;
+    done.entry.creditsBefore = rs.field(store::kDeducted);
+    rs.setField(counter, plusOne(done.counterBefore, counter));
+    if (credits)
+        rs.setField(store::kDeducted, static_cast<double>(*credits));
+    // The log entry goes in with the row, in its transaction.
+    rs.update([&](store::Connection &conn) {
+        done.entry.creditsAfter = rs.field(store::kDeducted);
+        done.entry.id = store::appendEvaluation(conn, done.entry);
+    });
+    const auto &columns = rs.columns();
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        done.written.emplace_back(columns[c], rs.field(static_cast<int>(c)));
+    done.entry.creditsAfter = rs.field(store::kDeducted);
+    undo_.push_back(std::move(done));
 }
 
 void MainWindow::undoEvaluation()

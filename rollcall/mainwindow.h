@@ -117,7 +117,9 @@ private:
     void drawOne();
     // Positions rs on curno and shows that student.
     void position();
-    void recordEvaluation();
+    // Raises the counter of the grade (and sets the credits) of rs's current
+    // row, with its log entry; remembers it for undo. Throws store::DbError.
+    void storeEvaluation(int grade, std::optional<int> credits);
 
     void refuse(const QString &text);
     void reportDatabaseFailure(const store::DbError &error);

@@ -60,8 +60,14 @@ std::string backupBeside(const Connection &connection, std::string_view key,
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0) {
         const int err = errno;
-        throw DbError(Condition::Engine, 0,
-                      "无法建立备份文件：" + path + "（" + std::strerror(err) + "）");
+        std::string reason = "无法建立备份文件：" + path;
+        if (err == EACCES || err == EPERM || err == EROFS)
+            reason = "数据库所在的文件夹不可写入，" + reason;
+        else if (err == ENOSPC || err == EDQUOT)
+            reason = "磁盘已满，" + reason;
+        else
+            reason += "（" + std::string(std::strerror(err)) + "）";
+        throw DbError(Condition::Engine, 0, reason);
     }
     ::close(fd);
     try {

@@ -112,6 +112,17 @@ void Connection::fail(int rc) const
     throw DbError::fromEngine(rc, message);
 }
 
+std::string quotedIdentifier(const std::string &identifier)
+{
+    std::string out = "\"";
+    for (char c : identifier) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
 Statement::Statement(const Connection &conn, std::string_view sql) : conn_(conn)
 {
     const int rc = sqlite3_prepare_v2(conn.handle(), sql.data(), static_cast<int>(sql.size()),

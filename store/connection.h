@@ -45,6 +45,9 @@ private:
     mutable int textIsUtf8_ = -1;  // unknown until asked
 };
 
+// A table or column name as SQL writes it: in double quotes, inner quotes doubled.
+std::string quotedIdentifier(const std::string &identifier);
+
 // A prepared statement; parameters are bound, never spliced into the text.
 class Statement {
 public:

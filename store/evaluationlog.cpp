@@ -14,17 +14,6 @@ bool logExists(const Connection &connection)
     return st.step();
 }
 
-std::string quoted(const std::string &identifier)
-{
-    std::string out = "\"";
-    for (char c : identifier) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 } // namespace
 
 void upgradeSchema(Connection &connection)
@@ -109,12 +98,12 @@ void undoEvaluation(Connection &connection, const RecordedEvaluation &recorded)
 {
     // SET counter = before, 倒扣学分 = before WHERE rowid = key AND every
     // column IS what the recording left there.
-    std::string sql = "UPDATE student SET " + quoted(recorded.counter) + " = ?1, \"倒扣学分\" = ?2"
-        " WHERE rowid = ?3";
+    std::string sql = "UPDATE student SET " + quotedIdentifier(recorded.counter)
+        + " = ?1, \"倒扣学分\" = ?2 WHERE rowid = ?3";
     int slot = 4;
     for (const auto &[column, value] : recorded.written) {
         (void)value;
-        sql += " AND " + quoted(column) + " IS ?" + std::to_string(slot++);
+        sql += " AND " + quotedIdentifier(column) + " IS ?" + std::to_string(slot++);
     }
     Transaction tx(connection);
     Statement change(connection, sql);

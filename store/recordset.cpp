@@ -9,17 +9,6 @@ namespace quorvel::store {
 
 namespace {
 
-std::string quoted(const std::string &identifier)
-{
-    std::string out = "\"";
-    for (char c : identifier) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 [[noreturn]] void usage(const char *what)
 {
     throw DbError(Condition::Usage, 0, what);
@@ -223,7 +212,7 @@ void RecordSet::deleteCurrent()
 {
     Row &row = currentRow();
     if (!row.isNew) {
-        Statement del(*connection_, "DELETE FROM " + quoted(table_) + " WHERE rowid = ?1"
+        Statement del(*connection_, "DELETE FROM " + quotedIdentifier(table_) + " WHERE rowid = ?1"
                                         + matchesRead(row, 2));
         del.bind(1, row.key);
         bindRead(del, row, 2);
@@ -272,7 +261,7 @@ std::string RecordSet::matchesRead(const Row &row, int firstParameter) const
     std::string sql;
     std::size_t next = 0;  // into row.storedText, which is in column order
     for (std::size_t i = 0; i < columns_.size(); ++i) {
-        const std::string column = quoted(columns_[i]);
+        const std::string column = quotedIdentifier(columns_[i]);
         const std::string slot = "?" + std::to_string(firstParameter + static_cast<int>(i));
         if (next < row.storedText.size() && row.storedText[next].first == i) {
             sql += " AND typeof(" + column + ") = 'text' AND CAST(" + column + " AS BLOB) = "
@@ -317,8 +306,8 @@ bool RecordSet::reread(std::int64_t key, Row &row) const
 {
     std::string sql = "SELECT ";
     for (std::size_t i = 0; i < columns_.size(); ++i)
-        sql += (i ? ", " : "") + quoted(columns_[i]);
-    sql += " FROM " + quoted(table_) + " WHERE rowid = ?1";
+        sql += (i ? ", " : "") + quotedIdentifier(columns_[i]);
+    sql += " FROM " + quotedIdentifier(table_) + " WHERE rowid = ?1";
     Statement select(*connection_, sql);
     select.bind(1, key);
     if (!select.step())
@@ -335,13 +324,13 @@ void RecordSet::insertRow(Row &row, const Alongside &alongside)
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         if (!row.edits[i])
             continue;
-        names += (bound.empty() ? "" : ", ") + quoted(columns_[i]);
+        names += (bound.empty() ? "" : ", ") + quotedIdentifier(columns_[i]);
         bound.push_back(&*row.edits[i]);
         slots += (bound.size() == 1 ? "?" : ", ?") + std::to_string(bound.size());
     }
     const std::string sql = bound.empty()
-        ? "INSERT INTO " + quoted(table_) + " DEFAULT VALUES"
-        : "INSERT INTO " + quoted(table_) + " (" + names + ") VALUES (" + slots + ")";
+        ? "INSERT INTO " + quotedIdentifier(table_) + " DEFAULT VALUES"
+        : "INSERT INTO " + quotedIdentifier(table_) + " (" + names + ") VALUES (" + slots + ")";
 
     Transaction tx(*connection_);
     Statement insert(*connection_, sql);
@@ -371,11 +360,11 @@ void RecordSet::updateRow(Row &row, const Alongside &alongside)
         if (!row.edits[i] || *row.edits[i] == row.values[i])
             continue;
         bound.push_back(&*row.edits[i]);
-        sets += (bound.size() == 1 ? "" : ", ") + quoted(columns_[i]) + " = ?"
+        sets += (bound.size() == 1 ? "" : ", ") + quotedIdentifier(columns_[i]) + " = ?"
             + std::to_string(bound.size());
     }
     const int keySlot = static_cast<int>(bound.size()) + 1;
-    const std::string sql = "UPDATE " + quoted(table_) + " SET " + sets + " WHERE rowid = ?"
+    const std::string sql = "UPDATE " + quotedIdentifier(table_) + " SET " + sets + " WHERE rowid = ?"
         + std::to_string(keySlot) + matchesRead(row, keySlot + 1);
 
     Row stored;

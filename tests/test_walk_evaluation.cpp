@@ -365,16 +365,23 @@ private slots:
         startWalk(f);
         grade(f, 0);
 
-        // Another copy of the program records for A meanwhile.
+        // Another copy of the program records for A meanwhile: both count.
         f.db.connect()->exec("UPDATE student SET \"优秀\" = 4, \"良好\" = 2 WHERE \"姓名\" = 'A'");
+        f.click("PushButton4");
+        QCOMPARE(f.messages.lastText(), QStringLiteral("评价记入成功！"));
+        QCOMPARE(whole(f.db.value("A", "优秀")), 5);
+        QCOMPARE(whole(f.db.value("A", "良好")), 2);
+        QCOMPARE(f.panel(1), QStringLiteral("优秀：5"));
+        QCOMPARE(f.panel(2), QStringLiteral("良好：2"));
+
+        // Renamed elsewhere: no longer the student on screen, so nothing is written,
+        // and the status bar shows what the file holds.
+        f.db.connect()->exec("UPDATE student SET \"姓名\" = 'A2', \"优秀\" = 7 WHERE \"姓名\" = 'A'");
         f.click("PushButton4");
         QVERIFY2(f.messages.lastText().startsWith(QStringLiteral("数据库操作失败：")),
                  qPrintable(f.messages.lastText()));
-        QCOMPARE(whole(f.db.value("A", "优秀")), 4);
-        QCOMPARE(whole(f.db.value("A", "良好")), 2);
-        // The status bar shows what the file holds.
-        QCOMPARE(f.panel(1), QStringLiteral("优秀：4"));
-        QCOMPARE(f.panel(2), QStringLiteral("良好：2"));
+        QCOMPARE(whole(f.db.value("A2", "优秀")), 7);
+        QCOMPARE(f.panel(1), QStringLiteral("优秀：7"));
 
         // A student removed elsewhere cannot be evaluated either.
         f.click("PushButton5");
