@@ -122,6 +122,9 @@ void HistoryDialog::buildControls()
     note->setWordWrap(true);
     note->setVisible(!note_.isEmpty());
     layout->addWidget(note);
+    // Names come from the file: shown as typed, never as markup.
+    for (QLabel *l : {title, totals, note})
+        l->setTextFormat(Qt::PlainText);
 
     auto *table = new QTableWidget(static_cast<int>(entries_.size()), 3, this);
     table->setObjectName(QStringLiteral("entries"));

@@ -650,9 +650,11 @@ void MainWindow::undoEvaluation()
         + QString::fromStdString(last.entry.time) + QStringLiteral("）");
     const std::int64_t key = last.entry.student;
     undo_.pop_back();
-    showname->setToolTip(notice);
+    // A tooltip reads markup by itself: escape the name so it shows as typed.
+    const QString tip = QStringLiteral("<p>") + notice.toHtmlEscaped() + QStringLiteral("</p>");
+    showname->setToolTip(tip);
     if (showname->isVisible())
-        QToolTip::showText(showname->mapToGlobal(showname->rect().center()), notice, showname);
+        QToolTip::showText(showname->mapToGlobal(showname->rect().center()), tip, showname);
     try {
         store::RecordSet &rs = *store_.rs;
         if (rs.isOpen()) {

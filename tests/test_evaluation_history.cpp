@@ -356,6 +356,8 @@ private slots:
             QStringLiteral("优秀：3")));
         QVERIFY(history()->findChild<QLabel *>(QStringLiteral("undatedNote"))->text().contains(
             QStringLiteral(" 1 ")));
+        QCOMPARE(history()->findChild<QLabel *>(QStringLiteral("studentName"))->textFormat(),
+                 Qt::PlainText);
         delete history();
 
         // Enter on B's row: no entries, nothing undated.
