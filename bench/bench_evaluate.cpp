@@ -31,15 +31,6 @@ constexpr int kStudents = 50000;
 constexpr int kClasses = 1000;
 constexpr int kEvaluations = 400;
 
-template <typename T>
-T *child(QWidget &w, const char *name)
-{
-    T *found = w.findChild<T *>(QLatin1String(name));
-    if (!found)
-        throw std::runtime_error(std::string("no control named ") + name);
-    return found;
-}
-
 int run()
 {
     std::printf("bench_evaluate: %d students in %d classes, %d evaluations in a walk\n\n",
@@ -59,15 +50,15 @@ int run()
     w.show();
     QCoreApplication::processEvents();
 
-    auto *grades = child<QComboBox>(w, "ComboBox1");
-    auto *classes = child<QComboBox>(w, "ComboBox2");
+    auto *grades = bench::child<QComboBox>(w, "ComboBox1");
+    auto *classes = bench::child<QComboBox>(w, "ComboBox2");
     grades->setCurrentIndex(0);
     classes->setCurrentIndex(0);
     w.onPushButton3Clicked();  // start the walk
     if (!w.called)
         throw std::runtime_error("the walk did not start: " + messages.lastText().toStdString());
-    auto *grade = child<QComboBox>(w, "ComboBox3");
-    auto *credits = child<QLineEdit>(w, "Text1");
+    auto *grade = bench::child<QComboBox>(w, "ComboBox3");
+    auto *credits = bench::child<QLineEdit>(w, "Text1");
 
     std::vector<double> us;
     us.reserve(kEvaluations);

@@ -66,15 +66,6 @@ void printMicros(const char *what, const std::vector<double> &us)
                 bench::mean(us), us.size());
 }
 
-template <typename T>
-T *child(QWidget &w, const char *name)
-{
-    T *found = w.findChild<T *>(QLatin1String(name));
-    if (!found)
-        throw std::runtime_error(std::string("no control named ") + name);
-    return found;
-}
-
 bool choose(QComboBox *box, const QString &item)
 {
     const int index = box->findText(item);
@@ -119,13 +110,13 @@ int run()
     w.show();
     QCoreApplication::processEvents();
 
-    auto *grades = child<QComboBox>(w, "ComboBox1");
-    auto *classes = child<QComboBox>(w, "ComboBox2");
-    auto *speed = child<QSlider>(w, "Slider1");
-    auto *autoStop = child<QCheckBox>(w, "stoponoff");
-    auto *drawButton = child<QPushButton>(w, "PushButton1");
-    auto *name = child<QLabel>(w, "showname");
-    auto *timer = child<QTimer>(w, "Timer1");
+    auto *grades = bench::child<QComboBox>(w, "ComboBox1");
+    auto *classes = bench::child<QComboBox>(w, "ComboBox2");
+    auto *speed = bench::child<QSlider>(w, "Slider1");
+    auto *autoStop = bench::child<QCheckBox>(w, "stoponoff");
+    auto *drawButton = bench::child<QPushButton>(w, "PushButton1");
+    auto *name = bench::child<QLabel>(w, "showname");
+    auto *timer = bench::child<QTimer>(w, "Timer1");
     if (!choose(grades, kGrade) || !choose(classes, kClass)) {
         std::printf("the lists lack %s / %s\n", kGrade.toUtf8().constData(),
                     kClass.toUtf8().constData());

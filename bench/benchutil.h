@@ -7,6 +7,7 @@
 #include "store/error.h"
 
 #include <QApplication>
+#include <QWidget>
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -17,12 +18,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <stdexcept>
 #include <malloc.h>
 #include <sys/resource.h>
 #include <string>
 #include <vector>
 
 namespace quorvel::bench {
+
+// A control of a window by its object name; a missing one ends the benchmark.
+template <typename T>
+T *child(QWidget &w, const char *name)
+{
+    T *found = w.findChild<T *>(QLatin1String(name));
+    if (!found)
+        throw std::runtime_error(std::string("no control named ") + name);
+    return found;
+}
 
 using Clock = std::chrono::steady_clock;
 
