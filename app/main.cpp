@@ -38,7 +38,6 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    quorvel::cacheLargeGlyphs();
     QApplication app(argc, argv);
     if (argc > 1) {  // what the toolkit did not take either
         std::fputs(quorvel::unknownArgumentText(QString::fromLocal8Bit(argv[1]))

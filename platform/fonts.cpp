@@ -15,10 +15,4 @@ QFont chineseFont(double pointSize, bool bold)
     return font;
 }
 
-void cacheLargeGlyphs()
-{
-    if (!qEnvironmentVariableIsSet("QT_MAX_CACHED_GLYPH_SIZE"))
-        qputenv("QT_MAX_CACHED_GLYPH_SIZE", "512");
-}
-
 } // namespace quorvel

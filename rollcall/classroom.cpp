@@ -3,7 +3,6 @@
 #include "platform/messagebox.h"
 #include "platform/speech.h"
 #include "rollcall/mainwindow.h"
-#include "rollcall/namefit.h"
 #include "rollcall/projectorview.h"
 #include "rollcall/remotekeys.h"
 #include "rollcall/texts.h"
@@ -82,7 +81,6 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     drawButton_ = control<QPushButton>(main_, "PushButton1");
     walkButton_ = control<QPushButton>(main_, "PushButton3");
     rollTimer_ = control<QTimer>(main_, "Timer1");
-    fitter_ = std::make_unique<NameFitter>(showname_);
 
     menu_ = new QMenu(&main_);
     menu_->setObjectName(QStringLiteral("classroomMenu"));
@@ -307,7 +305,10 @@ void Classroom::toggleAbsence()
         if (giveTurnBack)
             store::removeDrawn(c, grade_.toStdString(), className_.toStdString(), m.key);
     });
-    showName(shownName_);
+    const QString shown = marked(shownName_);
+    main_.showName(shown);
+    if (projector_)
+        projector_->setName(shown, true);
 }
 
 // ---- following the roll calls ---------------------------------------------
@@ -404,22 +405,20 @@ void Classroom::drawEnded()
         speech_.say(m.name);
 }
 
-void Classroom::nameShown(const QString &name)
+QString Classroom::nameShown(const QString &name)
 {
     shownName_ = name;
-    showName(name);
-    if (walking() && readAloud() && speech_.available())
-        speech_.say(name);
-}
-
-void Classroom::showName(const QString &name)
-{
-    QString shown = name;
-    if (walking() && shownIsAbsent())
-        shown += kAbsentSuffix;
-    fitter_->show(shown);
+    const QString shown = marked(name);
     if (projector_)
         projector_->setName(shown, !rolling());
+    if (walking() && readAloud() && speech_.available())
+        speech_.say(name);
+    return shown;
+}
+
+QString Classroom::marked(const QString &name) const
+{
+    return walking() && shownIsAbsent() ? name + kAbsentSuffix : name;
 }
 
 void Classroom::countdownShown()

@@ -29,7 +29,6 @@ class Store;
 } // namespace store
 
 class MainWindow;
-class NameFitter;
 class ProjectorView;
 class RemoteKeys;
 class Speech;
@@ -73,7 +72,7 @@ public:
     bool drawMayStart() override;
     std::int32_t drawnRow(double r, std::int32_t uniform) override;
     void drawEnded() override;
-    void nameShown(const QString &name) override;
+    QString nameShown(const QString &name) override;
     void countdownShown() override;
 
 protected:
@@ -87,7 +86,8 @@ private:
     bool rolling() const;
     void refreshMenu();
     void refreshProjector(bool settled);
-    void showName(const QString &name);
+    // The name as the display shows it: marked when the student is absent.
+    QString marked(const QString &name) const;
     void restFocus();
     // Runs a write to the file; a file that cannot be written keeps the
     // change for this session and says so once.
@@ -104,7 +104,6 @@ private:
     QLabel *showname_, *showtime_;
     QPushButton *drawButton_, *walkButton_;
     QTimer *rollTimer_;
-    std::unique_ptr<NameFitter> fitter_;
     RemoteKeys *keys_;
     QMenu *menu_;
     QAction *fairAction_, *newRoundAction_, *absenceAction_, *readAction_, *projectorAction_;

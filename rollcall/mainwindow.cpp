@@ -7,6 +7,8 @@
 #include "platform/clock.h"
 #include "rollcall/digitkeyfilter.h"
 #include "rollcall/indexwindow.h"
+#include "rollcall/namefit.h"
+#include "rollcall/namelabel.h"
 #include "platform/panelstatusbar.h"
 #include "rollcall/rollcallobserver.h"
 #include "rollcall/texts.h"
@@ -287,11 +289,15 @@ std::vector<MainWindow::Choice> MainWindow::classChoices() const
 void MainWindow::showstudent()
 {
     const QString name = text(store_.rs->field(store::kName));
-    showname->setText(name);
-    showname->setAccessibleName(texts::kCalledStudent + name);
-    if (observer_)
-        observer_->nameShown(name);
+    showName(observer_ ? observer_->nameShown(name) : name);
     showtally();
+}
+
+void MainWindow::showName(const QString &text)
+{
+    nameFitter_->show(text);
+    if (!Timer1->isActive())
+        showname->setAccessibleName(text);
 }
 
 void MainWindow::showtally()
@@ -401,6 +407,7 @@ void MainWindow::endDraw()
 {
     Timer1->stop();
     Timer2->stop();
+    showname->setAccessibleName(showname->text());
     PushButton1->setText(texts::kStartRandom);
     PushButton2->setEnabled(true);
     PushButton3->setEnabled(true);
@@ -447,6 +454,7 @@ void MainWindow::onTimer1Tick()
 void MainWindow::onTimer2Tick()
 {
     showtime->setText(QString::number(lefttime));
+    showtime->setAccessibleName(showtime->text());
     if (observer_)
         observer_->countdownShown();
     if (lefttime != 0)

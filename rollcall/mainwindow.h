@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -31,6 +32,8 @@ class Store;
 namespace quorvel {
 
 class DigitKeyFilter;
+class NameFitter;
+class NameLabel;
 class PanelStatusBar;
 class RollCallObserver;
 
@@ -71,6 +74,10 @@ public:
     void showstudent();
     // The current row's five tallies in the panels of Stat.
     void showtally();
+    // Puts text into showname, the largest that fits, and tells assistive
+    // technology once it stays (not while names flash by). The one place
+    // showname is written.
+    void showName(const QString &text);
 
     // The time evaluations are logged with; tests set another.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
@@ -129,6 +136,7 @@ private:
     DialogHooks hooks_;
     RollCallObserver *observer_ = nullptr;
     DigitKeyFilter *digitsOnly_;
+    std::unique_ptr<NameFitter> nameFitter_;
     // A draw has started and no student has been drawn for it yet.
     bool drawPending_ = false;
     // The evaluations of this run, latest last.
@@ -136,7 +144,8 @@ private:
 
     // Controls, by their object names.
     QFrame *Picture1;
-    QLabel *showname, *showtime;
+    NameLabel *showname;
+    QLabel *showtime;
     QGroupBox *GroupBox4;
     QPushButton *PushButton7, *prev, *PushButton5, *PushButton6;
     QGroupBox *GroupBox2;

@@ -5,6 +5,8 @@
 #include "platform/fonts.h"
 #include "platform/geometry.h"
 #include "rollcall/digitkeyfilter.h"
+#include "rollcall/namefit.h"
+#include "rollcall/namelabel.h"
 #include "platform/panelstatusbar.h"
 #include "rollcall/texts.h"
 
@@ -50,19 +52,22 @@ void MainWindow::buildControls()
     // The display panel: the called name, and the countdown in its corner.
     Picture1 = make<QFrame>(client, "Picture1");
     Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    showname = label(Picture1, "showname", QStringLiteral("XXXXXX"));
+    // Names come from the file: shown as typed, never as markup.
+    showname = make<NameLabel>(Picture1, "showname");
+    showname->setText(QStringLiteral("XXXXXX"));
     showname->setFont(chineseFont(72, true));
     showname->setAlignment(Qt::AlignCenter);
     showname->setAttribute(Qt::WA_TranslucentBackground);
-    // Names come from the file: shown as typed, never as markup.
-    showname->setTextFormat(Qt::PlainText);
     showname->setAccessibleName(texts::kNobodyCalled);
+    showname->setAccessibleDescription(texts::kCalledStudent);
+    nameFitter_ = std::make_unique<NameFitter>(showname);
     showtime = label(Picture1, "showtime", QStringLiteral("00"));
     showtime->setFont(chineseFont(48, true));
     showtime->setAlignment(Qt::AlignRight | Qt::AlignTop);
     showtime->setAttribute(Qt::WA_TranslucentBackground);
     showtime->setTextFormat(Qt::PlainText);
-    showtime->setAccessibleName(texts::kCountdownName);
+    showtime->setAccessibleName(showtime->text());
+    showtime->setAccessibleDescription(texts::kCountdownName);
     showtime->hide();
 
     GroupBox4 = make<QGroupBox>(client, "GroupBox4");

@@ -1,6 +1,7 @@
 #include "rollcall/projectorview.h"
 
 #include "platform/fonts.h"
+#include "rollcall/namelabel.h"
 
 #include <QAccessible>
 #include <QGuiApplication>
@@ -15,9 +16,10 @@ namespace quorvel {
 
 namespace {
 
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &accessibleDescription)
+template <typename Label = QLabel>
+Label *makeLabel(QWidget *parent, const char *name, const QString &accessibleDescription)
 {
-    auto *l = new QLabel(parent);
+    auto *l = new Label(parent);
     l->setObjectName(QLatin1String(name));
     l->setTextFormat(Qt::PlainText);
     l->setAlignment(Qt::AlignCenter);
@@ -45,7 +47,10 @@ ProjectorView::ProjectorView(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
 
     classLabel_ = makeLabel(this, "projectorClass", QStringLiteral("年级和班级"));
-    nameLabel_ = makeLabel(this, "projectorName", QStringLiteral("点到的学生"));
+    nameLabel_ = makeLabel<NameLabel>(this, "projectorName", QStringLiteral("点到的学生"));
+    // Filled by itself, so that each name is kept drawn on its background.
+    nameLabel_->setAutoFillBackground(true);
+    nameLabel_->setCacheBytes(kDrawnNameBytes);
     timeLabel_ = makeLabel(this, "projectorTime", QStringLiteral("倒计时"));
     timeLabel_->hide();
     // Long names shrink to fit: their text must never widen the window.
@@ -98,6 +103,7 @@ void ProjectorView::setClassText(const QString &text)
 void ProjectorView::setName(const QString &text, bool settled)
 {
     name_ = text;
+    nameLabel_->setFlashing(!settled);
     if (settled) {
         paintName();
         nameLabel_->setAccessibleName(text);

@@ -10,7 +10,10 @@
 class QLabel;
 class QTimer;
 
+
 namespace quorvel {
+
+class NameLabel;
 
 // The called name for the whole class to see: frameless and full screen, the
 // grade and class small above the name, the countdown below it while one runs.
@@ -35,6 +38,9 @@ public:
     // would cost several times the tick itself.
     void setName(const QString &text, bool settled);
     static constexpr int kFlashFrameMs = 40;
+    // Names drawn smooth at the projector's size are kept up to this many
+    // bytes: about eight at 1920x1080, two megabytes each.
+    static constexpr qsizetype kDrawnNameBytes = 16 * 1024 * 1024;
     void setCountdown(const QString &text, bool visible);
 
     Theme theme() const { return theme_; }
@@ -51,7 +57,8 @@ protected:
 private:
     void paintName();
 
-    QLabel *classLabel_, *nameLabel_, *timeLabel_;
+    QLabel *classLabel_, *timeLabel_;
+    NameLabel *nameLabel_;
     QTimer *frame_;
     QElapsedTimer sinceFrame_;
     std::unique_ptr<NameFitter> fitter_;

@@ -24,8 +24,9 @@ public:
     virtual std::int32_t drawnRow(double r, std::int32_t uniform) = 0;
     // The draw has ended, by the button or by the countdown.
     virtual void drawEnded() = 0;
-    // showname has just been given the name of the current row of rs.
-    virtual void nameShown(const QString &name) = 0;
+    // showname is about to show the name of the current row of rs; returns
+    // the text it shows for it (the name, or the name marked).
+    virtual QString nameShown(const QString &name) = 0;
     // showtime has just been given the next second of the countdown.
     virtual void countdownShown() = 0;
 };

@@ -27,9 +27,10 @@ inline const QString kDatabaseFailed = QStringLiteral("数据库操作失败："
 inline const QString kDatabaseMissing = QStringLiteral("找不到数据库文件：");
 inline const QString kDatabaseUnopenable = QStringLiteral("无法打开数据库文件：");
 
-// What assistive technology calls the display and the tally panels.
-inline const QString kCalledStudent = QStringLiteral("点名学生：");
-inline const QString kNobodyCalled = QStringLiteral("点名学生：尚未点名");
+// What assistive technology hears of the displays: what they show as their
+// name, what they are for as their description.
+inline const QString kCalledStudent = QStringLiteral("点名学生");
+inline const QString kNobodyCalled = QStringLiteral("尚未点名");
 inline const QString kCountdownName = QStringLiteral("自动停止剩余秒数");
 inline const QString kStopTimeName = QStringLiteral("自动停止时间（秒）");
 

@@ -163,6 +163,7 @@ private slots:
         f.room->menu()->close();
         f.action("absenceAction")->trigger();
         QCOMPARE(f.shownName(), QStringLiteral("学生2（缺席）"));
+        QCOMPARE(f.find<QLabel>("showname")->accessibleName(), f.shownName());
         f.click("PushButton5");
         QCOMPARE(f.shownName(), QStringLiteral("学生3"));
         f.click("PushButton3");
@@ -173,6 +174,7 @@ private slots:
         f.click("PushButton3");
         f.click("PushButton5");
         QCOMPARE(f.shownName(), QStringLiteral("学生2（缺席）"));
+        QCOMPARE(f.find<QLabel>("showname")->accessibleName(), f.shownName());
         f.click("PushButton3");
 
         f.click("PushButton1");

@@ -131,7 +131,8 @@ private slots:
                                                   ? QStringLiteral("自动停止时间（秒）")
                                                   : label->text());
         }
-        QCOMPARE(f.find<QLabel>("showname")->accessibleName(), QStringLiteral("点名学生：尚未点名"));
+        QCOMPARE(f.find<QLabel>("showname")->accessibleName(), QStringLiteral("尚未点名"));
+        QCOMPARE(f.find<QLabel>("showname")->accessibleDescription(), QStringLiteral("点名学生"));
         const auto panels = f.find<PanelStatusBar>("Stat")->findChildren<QLabel *>();
         QCOMPARE(panels.size(), 5);
         QCOMPARE(panels[4]->accessibleName(), QStringLiteral("倒扣学分"));

@@ -462,7 +462,7 @@ private slots:
         auto *name = f.find<QLabel>("showname");
         QCOMPARE(name->text(), QStringLiteral("<u>A</u><br>B"));
         QCOMPARE(name->textFormat(), Qt::PlainText);
-        QCOMPARE(name->accessibleName(), QStringLiteral("点名学生：<u>A</u><br>B"));
+        QCOMPARE(name->accessibleName(), QStringLiteral("<u>A</u><br>B"));
         auto *panel = f.find<PanelStatusBar>("Stat")->findChild<QLabel *>("Panel1");
         QCOMPARE(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name),
                  QStringLiteral("优秀：0"));
