@@ -6,6 +6,8 @@
 #                       UndefinedBehaviorSanitizer, and run every test headless
 #   ./quorvel.sh package  (optional) build the Debian package quorvel_*.deb in
 #                       build-package/ and check it with lintian
+#   ./quorvel.sh screenshots  (optional) a picture of every window on the example
+#                       roster, under Xvfb, into docs/screenshots/
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -67,8 +69,13 @@ case "${1:-}" in
     lintian --fail-on error build-package/quorvel_*.deb
     ls build-package/quorvel_*.deb
     ;;
+  screenshots)
+    install_missing xvfb xauth
+    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    xvfb-run -a -s "-screen 0 1920x1080x24" ./build/bin/quorvel-screenshots docs/screenshots
+    ;;
   *)
-    echo "usage: $0 run|test|package" >&2
+    echo "usage: $0 run|test|package|screenshots" >&2
     exit 2
     ;;
 esac

@@ -3,6 +3,10 @@
 #include <QPainter>
 #include <QStyle>
 
+#include <algorithm>
+#include <limits>
+#include <memory>
+
 namespace quorvel {
 
 namespace {
@@ -72,7 +76,8 @@ NameLabel::Drawn *NameLabel::drawnFor(const QString &key, const QColor &ink, con
 void NameLabel::paintEvent(QPaintEvent *event)
 {
     const QString shown = text();
-    if (shown.isEmpty()) {
+    // Several lines (a name stored with a line break) are the label's own.
+    if (shown.isEmpty() || shown.contains(u'\n') || shown.contains(QChar::LineSeparator)) {
         QLabel::paintEvent(event);
         return;
     }

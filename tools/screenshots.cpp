@@ -1,0 +1,219 @@
+// quorvel-screenshots DIRECTORY
+// Starts each window of Quorvel on the example roster and writes a picture
+// of it into DIRECTORY: what a teacher sees, for the README and for looking
+// at after every change to a window. Run it on a display, e.g. under
+// xvfb-run (./quorvel.sh screenshots does).
+
+#include "exchange/browsedialog.h"
+#include "exchange/historydialog.h"
+#include "exchange/importdialog.h"
+#include "platform/doubles.h"
+#include "platform/fonts.h"
+#include "platform/geometry.h"
+#include "platform/processworkbook.h"
+#include "platform/random.h"
+#include "rollcall/classroom.h"
+#include "rollcall/mainwindow.h"
+#include "rollcall/projectorview.h"
+#include "store/recordset.h"
+#include "store/store.h"
+#include "tests/support/testdb.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace quorvel;
+
+namespace {
+
+QDir out;
+int written = 0;
+
+bool save(const QPixmap &picture, const char *name)
+{
+    const QString path = out.filePath(QLatin1String(name) + QStringLiteral(".png"));
+    if (picture.isNull() || !picture.save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("  %s (%dx%d)\n", qPrintable(path), picture.width(), picture.height());
+    ++written;
+    return true;
+}
+
+void settle(QWidget *w)
+{
+    if (w)
+        (void)QTest::qWaitForWindowExposed(w);
+    QTest::qWait(150);
+}
+
+template <typename T>
+T *control(QWidget *w, const char *name)
+{
+    T *c = w->findChild<T *>(QLatin1String(name));
+    if (!c)
+        qFatal("no control %s", name);
+    return c;
+}
+
+void choose(QComboBox *box, const QString &text)
+{
+    box->setCurrentIndex(box->findText(text));
+}
+
+int run(const QString &examples)
+{
+    testing::TempDatabase db;
+    ScriptedMessageBox messages;
+    ScriptedFileDialog files;
+    SystemClock clock;
+    SplitMixRandom random;
+    ProcessWorkbookReader reader(ProcessWorkbookReader::programIn(
+        QCoreApplication::applicationDirPath()));
+    const Services services{messages, files, clock, random, db.directory(), &reader};
+    store::Store store(db.directoryPath());
+    MainWindow main(store, services);
+    QTemporaryDir settingsDir;
+    QSettings settings(settingsDir.filePath(QStringLiteral("quorvel.ini")), QSettings::IniFormat);
+    RecordingSpeech speech;
+    Classroom room(main, store, services, speech, settings);
+    if (!main.load())
+        return 1;
+    centreOnScreen(&main);
+    main.show();
+    settle(&main);
+
+    // The import dialog, after it has read the example roster.
+    {
+        ImportDialog dialog(store, services, [&] { main.loadlists(); }, &main);
+        dialog.show();
+        settle(&dialog);
+        files.paths.push_back(examples + QStringLiteral("/students.xls"));
+        control<QPushButton>(&dialog, "PushButton1")->click();
+        if (messages.lastText() != QStringLiteral("导入了 16条数据")) {
+            std::fprintf(stderr, "the example roster did not import: %s\n",
+                         qPrintable(messages.lastText()));
+            return 1;
+        }
+        settle(&dialog);
+        save(dialog.grab(), "import");
+    }
+
+    save(main.grab(), "main-idle");
+
+    auto *grades = control<QComboBox>(&main, "ComboBox1");
+    auto *classes = control<QComboBox>(&main, "ComboBox2");
+    choose(grades, main.gradeItems().value(0));
+    choose(classes, main.classItems().value(0));
+
+    // A walk, on the second student, with an evaluation or two recorded over
+    // several weeks so that the history has something to chart.
+    control<QPushButton>(&main, "PushButton3")->click();
+    const std::int64_t evaluated = store.rs->key();
+    const QDateTime start(QDate(2026, 9, 7), QTime(8, 30));
+    const int grades3[] = {0, 1, 0, 2, 0, 1, 3, 0};
+    for (int i = 0; i < 8; ++i) {
+        main.now = [start, i] { return start.addDays(i * 4); };
+        control<QComboBox>(&main, "ComboBox3")->setCurrentIndex(grades3[i]);
+        control<QPushButton>(&main, "PushButton4")->click();
+    }
+    main.now = [] { return QDateTime::currentDateTime(); };
+    control<QPushButton>(&main, "PushButton5")->click();
+    settle(&main);
+    save(main.grab(), "main-walk");
+    control<QPushButton>(&main, "PushButton3")->click();
+
+    // A draw with a countdown, caught while the names still flash.
+    control<QCheckBox>(&main, "stoponoff")->setChecked(true);
+    control<QLineEdit>(&main, "stoptime")->setText(QStringLiteral("10"));
+    control<QSlider>(&main, "Slider1")->setValue(20);
+    control<QPushButton>(&main, "PushButton1")->click();
+    QTest::qWait(2300);
+    save(main.grab(), "main-draw");
+    // The projector view while names flash by: drawn plain, not smoothed.
+    room.openProjector();
+    settle(room.projector());
+    save(room.projector()->grab(), "projector-draw");
+    room.projector()->close();
+    control<QPushButton>(&main, "PushButton1")->click();
+    settle(&main);
+
+    // The classroom menu, over the window, where the teacher opened it.
+    {
+        QMenu *menu = room.menu();
+        room.showMenu();
+        settle(menu);
+        QPixmap picture = main.grab();
+        QPainter p(&picture);
+        p.drawPixmap(main.mapFromGlobal(menu->pos()), menu->grab());
+        p.end();
+        save(picture, "classroom-menu");
+        menu->close();
+    }
+
+    // The projector view, in both looks.
+    room.openProjector();
+    ProjectorView *view = room.projector();
+    settle(view);
+    view->setTheme(ProjectorView::Theme::Light);
+    settle(view);
+    save(view->grab(), "projector-light");
+    view->setTheme(ProjectorView::Theme::Dark);
+    settle(view);
+    save(view->grab(), "projector-dark");
+    view->setTheme(ProjectorView::Theme::Light);
+    view->close();
+    settle(&main);
+
+    // The browser after a query, and the history of its first student.
+    {
+        BrowseDialog browser(store, services, main.gradeChoices(), main.classChoices(), &main);
+        browser.show();
+        choose(control<QComboBox>(&browser, "ComboBox1"), grades->currentText());
+        choose(control<QComboBox>(&browser, "ComboBox2"), classes->currentText());
+        control<QPushButton>(&browser, "PushButton1")->click();
+        settle(&browser);
+        save(browser.grab(), "browser");
+
+        HistoryDialog history(store, services, evaluated, &browser);
+        if (history.loaded()) {
+            history.show();
+            settle(&history);
+            save(history.grab(), "history");
+        }
+    }
+    std::printf("%d pictures\n", written);
+    return written == 10 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIRECTORY\n", argv[0]);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setFont(chineseFont(10.5));
+    out = QDir(QString::fromLocal8Bit(argv[1]));
+    if (!out.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "cannot make %s\n", argv[1]);
+        return 1;
+    }
+    return run(QStringLiteral(QUORVEL_EXAMPLES));
+}
