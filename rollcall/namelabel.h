@@ -25,8 +25,9 @@ public:
     bool flashing() const { return flashing_; }
     // At most this many bytes of drawn names are kept.
     void setCacheBytes(qsizetype bytes);
-    // The names drawn and kept, for tests and benchmarks.
+    // The names drawn and kept, and the KiB they take, for tests and benchmarks.
     int cachedNames() const { return static_cast<int>(drawn_.count()); }
+    int cachedKiB() const { return static_cast<int>(drawn_.totalCost()); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

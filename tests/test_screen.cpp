@@ -31,10 +31,7 @@ const QString kLengthy = QStringLiteral("阿卜杜热合曼·艾合买提·吐�
 
 StudentRow student(const std::string &name, std::int64_t excellent = 0)
 {
-    StudentRow r;
-    r.name = name;
-    r.grade = "高一";
-    r.className = "1班";
+    StudentRow r = pupil(name);
     r.excellent = excellent;
     return r;
 }

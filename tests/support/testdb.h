@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace quorvel::testing {
 
@@ -20,6 +21,16 @@ struct StudentRow {
     std::int64_t excellent = 0, good = 0, pass = 0, fail = 0;
     store::Value deducted = std::int64_t{0};
 };
+
+// A student of 高一 1班 unless told otherwise, with no tallies.
+inline StudentRow pupil(std::string name, std::string grade = "高一", std::string className = "1班")
+{
+    StudentRow r;
+    r.name = std::move(name);
+    r.grade = std::move(grade);
+    r.className = std::move(className);
+    return r;
+}
 
 // A temporary program directory holding an empty, keyed xsdata.d.
 class TempDatabase {
