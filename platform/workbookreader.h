@@ -39,6 +39,26 @@ using SheetRow = std::array<Cell, kSheetColumns>;
 // fails the reading rather than being cut.
 inline constexpr int kMaxCellCharacters = 1000;
 
+// The most rows a worksheet holds (Excel 2007 and later, LibreOffice): a
+// sheet that claims more is damaged.
+inline constexpr int kMaxSheetRows = 1048576;
+
+// What one part of a zip package (.xlsx, .ods) may unpack to: this many
+// bytes, and this many times its packed size (beyond the first MiB, which a
+// small part of blanks may pass). More is a zip bomb, not a roster.
+inline constexpr long long kMaxPartBytes = 256LL << 20;
+inline constexpr long long kMaxPartRatio = 200;
+
+// A NUL character ends a cell's text in every format: what follows it in
+// that cell is not read (FreeXL hands .xls texts over as C strings, so .xls
+// cannot do otherwise, and the other formats follow it).
+inline void cutAtNul(std::string &text)
+{
+    const auto nul = text.find('\0');
+    if (nul != std::string::npos)
+        text.resize(nul);
+}
+
 // Why a workbook could not be read.
 enum class WorkbookFailure : int {
     MissingFile = 1,  // no such file, or it cannot be read
@@ -48,6 +68,11 @@ enum class WorkbookFailure : int {
     NoSheet,          // holds no worksheet
     CellTooLong,      // a cell of row() holds more than kMaxCellCharacters characters
     Encoding,         // a CSV text in none of the encodings read
+    NotAFile,         // a folder or a device, chosen by its name
+    UnclosedQuote,    // a CSV quote opened on row() is never closed
+    BadUtf8,          // a UTF-8 CSV text with stray bytes, the first on row()
+    BadCell,          // a cell of row() in columns A to C holds nothing the reader can read
+    Oversized,        // a part of the zip unpacks past the limits
     Unreadable,       // the reading itself broke down: what() says how
 };
 
@@ -67,7 +92,10 @@ private:
 class Worksheet {
 public:
     virtual ~Worksheet() = default;
-    // The number of rows of the sheet's used range (row 1 counts). Throws
+    // The number of rows of the sheet's used range (row 1 counts), at most
+    // kMaxSheetRows. Readers that stream a sheet know it only roughly before
+    // the end (from what the file says, or from the bytes read so far): they
+    // give their best guess, which may change as rows are read. Throws
     // WorkbookError: a reader may open the file only when first asked.
     virtual int usedRows() = 0;
     // Fills row with the first three cells of the next row, starting at row
