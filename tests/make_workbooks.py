@@ -145,6 +145,8 @@ def hostile_workbooks():
     save(sheet_of([TITLES, ["甲\x00乙", "高\t一", "1\n班"], ["\t丙 \n", "高一", "1班"],
                    ["😀👩‍🏫𝌆", "\u202e高一", "1班"]]), "odd_characters.xls")
     save(sheet_of([TITLES, ["甲", "高一", "1班"], ["长" * 32767, "高一", "1班"]]), "huge_cell.xls")
+    # The same NULs as nul.xlsx and nul.csv (make_rosters.py).
+    save(sheet_of([TITLES, ["甲\x00乙", "高一", "1班"], ["丙", "高\x00二", "2班"]]), "nul.xls")
     with open(os.path.join(OUT, "chart_first.xls"), "wb") as f:
         f.write(chart_first([TITLES, ["甲", "高一", "1班"]]))
     with open(os.path.join(OUT, "renamed_csv.xls"), "wb") as f:
