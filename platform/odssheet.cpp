@@ -20,8 +20,7 @@ constexpr std::string_view kText = "urn:oasis:names:tc:opendocument:xmlns:text:1
 constexpr std::string_view kCalcExt =
     "urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0";
 
-// As for .xlsx: a cell text of more bytes than this is too long for a cell.
-constexpr std::size_t kMaxKeptTextBytes = 16 * 1024;
+using zipcells::kMaxKeptTextBytes;
 
 // Rows and columns repeated past this many are no longer counted: the sheet
 // is past its last row by then.
@@ -30,12 +29,6 @@ constexpr std::int64_t kCountLimit = std::int64_t{1} << 40;
 [[noreturn]] void damaged()
 {
     throw WorkbookError(WorkbookFailure::Damaged);
-}
-
-void step(XmlPart &xml)
-{
-    if (!xml.next())
-        damaged();
 }
 
 bool is(const XmlPart &xml, std::string_view space, std::string_view name)
@@ -110,11 +103,8 @@ public:
     {
         const int depth = xml.depth();
         int paragraph = -1;  // depth of the paragraph being read
-        for (;;) {
-            step(xml);
+        while (xml.nextWithin(depth)) {
             if (xml.isEnd()) {
-                if (xml.depth() == depth)
-                    return;
                 if (xml.depth() == paragraph)
                     paragraph = -1;
                 continue;
@@ -157,7 +147,6 @@ public:
         }
     }
 
-    bool any() const { return paragraphs_ > 0; }
     std::string &text() { return text_; }
 
 private:
@@ -204,13 +193,9 @@ protected:
             return true;
         }
         while (!ended_) {
-            step(xml_);
+            ended_ = !xml_.nextWithin(tableDepth_);  // later tables are not read
             setBytesRead(xml_.bytesRead());
-            if (xml_.isEnd() && xml_.depth() == tableDepth_) {
-                ended_ = true;  // later tables are not read
-                break;
-            }
-            if (!xml_.isStart())
+            if (ended_ || !xml_.isStart())
                 continue;
             if (xml_.space() == kTable
                 && (xml_.name() == "table-row-group" || xml_.name() == "table-header-rows"
@@ -256,10 +241,7 @@ private:
         const int depth = xml_.depth();
         std::int64_t column = 0;
         bool any = false;
-        for (;;) {
-            step(xml_);
-            if (xml_.isEnd() && xml_.depth() == depth)
-                return any;
+        while (xml_.nextWithin(depth)) {
             if (!xml_.isStart())
                 continue;
             const bool covered = is(xml_, kTable, "covered-table-cell");
@@ -278,6 +260,7 @@ private:
             any = any || cell.kind != Cell::Kind::Empty;
             column = std::min(column + repeats, kCountLimit);
         }
+        return any;
     }
 
     // The cell whose start the part is on; repeats: its repeat count.

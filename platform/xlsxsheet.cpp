@@ -18,10 +18,7 @@ namespace quorvel {
 
 namespace {
 
-// A text element holding more bytes than this holds more than
-// kMaxCellCharacters characters even with every character written as
-// _xHHHH_; what lies beyond is not kept.
-constexpr std::size_t kMaxKeptTextBytes = 16 * 1024;
+using zipcells::kMaxKeptTextBytes;
 
 void appendKept(std::string &out, std::string_view text)
 {
@@ -34,25 +31,15 @@ void appendKept(std::string &out, std::string_view text)
     throw WorkbookError(WorkbookFailure::Damaged);
 }
 
-// Moves on; a part that ends inside an element is broken.
-void step(XmlPart &xml)
-{
-    if (!xml.next())
-        damaged();
-}
-
 // The text of the element whose start the part is on, up to its end.
 std::string elementText(XmlPart &xml)
 {
     std::string text;
     const int depth = xml.depth();
-    for (;;) {
-        step(xml);
-        if (xml.isEnd() && xml.depth() == depth)
-            return text;
+    while (xml.nextWithin(depth))
         if (xml.isText())
             appendKept(text, xml.value());
-    }
+    return text;
 }
 
 // The text of a string item (<si>, <is>): its <t> elements, plain or in rich
@@ -61,41 +48,19 @@ std::string richText(XmlPart &xml)
 {
     std::string text;
     const int depth = xml.depth();
-    for (;;) {
-        step(xml);
-        if (xml.isEnd() && xml.depth() == depth)
-            return text;
+    while (xml.nextWithin(depth)) {
         if (xml.isStart("rPh"))
             xml.skipContent();
         else if (xml.isStart("t"))
             appendKept(text, elementText(xml));
     }
-}
-
-void appendUtf8(std::string &out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    return text;
 }
 
 // The UTF-16 unit of an escape _xHHHH_ at text[at], or -1.
 long escapedUnit(std::string_view text, std::size_t at)
 {
-    if (at + 7 > text.size() || text[at] != '_' || (text[at + 1] != 'x' && text[at + 1] != 'X')
-        || text[at + 6] != '_')
+    if (at + 7 > text.size() || text[at] != '_' || text[at + 1] != 'x' || text[at + 6] != '_')
         return -1;
     unsigned value = 0;
     const auto [end, ec] = std::from_chars(text.data() + at + 2, text.data() + at + 6, value, 16);
@@ -106,7 +71,7 @@ long escapedUnit(std::string_view text, std::size_t at)
 // _xHHHH_, and a "_x" that would read as such an escape as _x005F_x.
 std::string unescaped(std::string_view text)
 {
-    if (text.find("_x") == std::string_view::npos && text.find("_X") == std::string_view::npos)
+    if (text.find("_x") == std::string_view::npos)
         return std::string(text);
     std::string out;
     out.reserve(text.size());
@@ -414,13 +379,9 @@ protected:
     bool readRow(std::int64_t &number, SheetRow &cells) override
     {
         while (!ended_) {
-            step(xml_);
+            ended_ = !xml_.nextWithin(dataDepth_);
             setBytesRead(xml_.bytesRead());
-            if (xml_.isEnd() && xml_.depth() == dataDepth_) {
-                ended_ = true;
-                break;
-            }
-            if (!xml_.isStart())
+            if (ended_ || !xml_.isStart())
                 continue;
             if (xml_.name() != "row") {
                 xml_.skipContent();
@@ -468,10 +429,7 @@ private:
         const int depth = xml_.depth();
         int column = -1;
         bool any = false;
-        for (;;) {
-            step(xml_);
-            if (xml_.isEnd() && xml_.depth() == depth)
-                return any;
+        while (xml_.nextWithin(depth)) {
             if (!xml_.isStart())
                 continue;
             if (xml_.name() != "c") {
@@ -501,6 +459,7 @@ private:
             any = any || cell.kind != Cell::Kind::Empty;
             cells[static_cast<std::size_t>(column)] = std::move(cell);
         }
+        return any;
     }
 
     [[noreturn]] void unreadable() const
@@ -514,10 +473,7 @@ private:
         std::string value, inlineText;
         bool hasInline = false;
         const int depth = xml_.depth();
-        for (;;) {
-            step(xml_);
-            if (xml_.isEnd() && xml_.depth() == depth)
-                break;
+        while (xml_.nextWithin(depth)) {
             if (xml_.isStart("v")) {
                 value = elementText(xml_);
             } else if (xml_.isStart("is")) {

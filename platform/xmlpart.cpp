@@ -104,16 +104,21 @@ bool XmlPart::next()
     return !events_.empty();
 }
 
+bool XmlPart::nextWithin(int depth)
+{
+    if (!next())
+        throw WorkbookError(WorkbookFailure::Damaged);
+    return !(isEnd() && event().depth == depth);
+}
+
 void XmlPart::skipContent()
 {
     attribute_ = -1;
     if (!isStart())
         return;
     const int start = depth();
-    do {
-        if (!next())
-            throw WorkbookError(WorkbookFailure::Damaged);
-    } while (!(isEnd() && depth() == start));
+    while (nextWithin(start)) {
+    }
 }
 
 void XmlPart::feed()

@@ -36,6 +36,9 @@ public:
     // is not well-formed or that is refused as above, and whatever reading
     // the part throws.
     bool next();
+    // Moves to the next node inside the element whose start is at depth;
+    // false on its end. A part that ends before is broken (Damaged).
+    bool nextWithin(int depth);
     // Passes over the current element's content, up to its end.
     void skipContent();
 

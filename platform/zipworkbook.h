@@ -34,6 +34,11 @@ std::unique_ptr<Worksheet> openOdsSheet(std::shared_ptr<const ZipPackage> packag
 // Texts, numbers and dates as written in the XML of both kinds.
 namespace zipcells {
 
+// A text in the XML of more bytes than this holds more than
+// kMaxCellCharacters characters, even with every character written as an
+// escape such as _x0041_ (7 bytes): what lies beyond is not kept.
+inline constexpr std::size_t kMaxKeptTextBytes = 16 * 1024;
+
 // A text of a cell: empty when empty, too long fails with row. raw is
 // changed: cut at a NUL.
 Cell text(std::string raw, std::int64_t row);
