@@ -450,8 +450,8 @@ private slots:
 
         QVERIFY(!f.messages.shown.empty());
         const auto &last = f.messages.shown.back();
-        QCOMPARE(last.style, MessageStyle::Error);
         QVERIFY2(last.text.startsWith(QStringLiteral("导入失败：") + reason), qPrintable(last.text));
+        QCOMPARE(last.style, MessageStyle::Error);
         QVERIFY(last.text.endsWith(QStringLiteral("\n数据库中的原有数据没有任何改动。")));
         QCOMPARE(dump(f.db), before);
         QVERIFY(!f.store->conn);
