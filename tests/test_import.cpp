@@ -377,6 +377,8 @@ private slots:
             << QStringLiteral("CSV文件的编码无法识别（应为UTF-8、UTF-16或GB18030）") << false;
         QTest::newRow("password") << "password.xls" << real
                                   << QStringLiteral("工作簿设有密码保护，无法读取") << false;
+        QTest::newRow("xlsx with a password") << "password.xlsx" << real
+                                              << QStringLiteral("工作簿设有密码保护，无法读取") << false;
         QTest::newRow("ods with a password") << "lo_password.ods" << real
                                              << QStringLiteral("工作簿设有密码保护，无法读取") << false;
         QTest::newRow("folder named .csv") << "folder" << real
