@@ -13,9 +13,6 @@ namespace {
 constexpr std::size_t kChunkBytes = 16 * 1024;
 // Elements nested deeper than libxml2 allows without XML_PARSE_HUGE.
 constexpr int kMaxDepth = 256;
-// Comments and processing instructions a part may hold: workbook writers
-// write none, or a line.
-constexpr std::size_t kMaxRemarkBytes = 64 * 1024;
 
 const char *chars(const unsigned char *text)
 {
@@ -36,8 +33,6 @@ XmlPart::XmlPart(std::unique_ptr<ZipPart> part) : part_(std::move(part))
     handler.characters = &XmlPart::text;
     handler.cdataBlock = &XmlPart::text;
     handler.ignorableWhitespace = &XmlPart::text;
-    handler.comment = &XmlPart::remark;
-    handler.processingInstruction = &XmlPart::instruction;
     handler.internalSubset = &XmlPart::doctype;
     handler.serror = &ignoreError;
     parser_ = xmlCreatePushParserCtxt(&handler, this, nullptr, 0, nullptr);
@@ -180,22 +175,6 @@ void XmlPart::text(void *context, const unsigned char *bytes, int length)
         self->events_.push_back({Kind::Text, self->depth_, "", "", self->texts_.size(), n});
     }
     self->texts_.append(reinterpret_cast<const char *>(bytes), n);
-}
-
-void XmlPart::remark(void *context, const unsigned char *text)
-{
-    auto *self = static_cast<XmlPart *>(context);
-    self->remarkBytes_ += std::strlen(chars(text));
-    if (self->remarkBytes_ > kMaxRemarkBytes)
-        self->fail();
-}
-
-void XmlPart::instruction(void *context, const unsigned char *target, const unsigned char *data)
-{
-    auto *self = static_cast<XmlPart *>(context);
-    self->remarkBytes_ += std::strlen(chars(target)) + std::strlen(chars(data));
-    if (self->remarkBytes_ > kMaxRemarkBytes)
-        self->fail();
 }
 
 // A DTD is where entity bombs are declared; no workbook part has one.

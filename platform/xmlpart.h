@@ -2,13 +2,13 @@
 
 // One XML part of a zip package, read node by node: libxml2's SAX2 push
 // parser is fed a few kilobytes at a time, and what it reports is handed
-// out as elements' starts and ends and texts. No tree is built, so nothing
-// but the current chunk is held, whatever the part holds (xmlTextReader,
-// tried first, keeps long texts and runs of comments until their element
-// ends). Entities are not substituted, no DTD is loaded, nothing is fetched
-// from a network; a part holding a DOCTYPE, elements nested deeper than 256
-// or comments of more than 64 KiB is refused, and libxml2's own limits
-// (texts of 10 MB) stay on.
+// out as elements' starts and ends and texts (comments and processing
+// instructions are passed over). No tree is built, so nothing but the
+// current chunk is held, whatever the part holds (xmlTextReader, tried
+// first, keeps long texts and runs of comments until their element ends).
+// Entities are not substituted, no DTD is loaded, nothing is fetched from a
+// network; a part holding a DOCTYPE or elements nested deeper than 256 is
+// refused, and libxml2's own limits (texts of 10 MB) stay on.
 
 #include "platform/zippackage.h"
 
@@ -88,8 +88,6 @@ private:
     static void ended(void *self, const unsigned char *name, const unsigned char *prefix,
                       const unsigned char *space);
     static void text(void *self, const unsigned char *bytes, int length);
-    static void remark(void *self, const unsigned char *text);
-    static void instruction(void *self, const unsigned char *target, const unsigned char *data);
     static void doctype(void *self, const unsigned char *name, const unsigned char *externalId,
                         const unsigned char *systemId);
 
@@ -102,7 +100,6 @@ private:
     std::size_t at_ = 0;
     int attribute_ = -1;      // the attribute being looked at, -1 for none
     int depth_ = 0;           // elements open
-    std::size_t remarkBytes_ = 0;
     bool refused_ = false;    // a callback found what no workbook holds
     bool ended_ = false;      // the whole part was fed
 };

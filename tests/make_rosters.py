@@ -392,8 +392,7 @@ def hostile():
     bomb = sheet_xml("<sheetData>%s%s%s</sheetData>" % (
         TITLE_ROW, student_rows(2, 3), ("<x>" + "炸" * 300000 + "</x>") * 330))
     write("zip_bomb.xlsx", xlsx([], sheet=bomb))
-    # Comments that follow each other are held by the XML reader until
-    # their element ends: 400 KB of them is more than any writer writes.
+    # 400 KB of comments between the rows: passed over, held nowhere.
     write("comments.xlsx", xlsx([], sheet=sheet_xml("<sheetData>%s%s%s</sheetData>" % (
         TITLE_ROW, student_rows(2, 3), ("<!--" + "x" * 1000 + "-->") * 400))))
     # A non-empty row that claims to stand 2,000,000 times.
