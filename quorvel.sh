@@ -18,7 +18,7 @@ PACKAGES=(
   libsqlcipher-dev
   libxlsxwriter-dev
   libfreexl-dev python3-xlwt
-  liborcus-dev
+  libzip-dev libxml2-dev
   # Qt TextToSpeech; its headers need QtQmlIntegration from qt6-declarative-dev
   qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin speech-dispatcher espeak-ng
   fonts-noto-cjk

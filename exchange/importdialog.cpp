@@ -179,7 +179,7 @@ long ImportDialog::importWorkbook(const QString &path)
     if (store::hasStudents(*store_.conn))
         clear = services_.messages.show(kAskToClear, MessageStyle::Question) == Answer::Yes;
 
-    ProgressBar1->setRange(lastRow >= 1 ? 1 : 0, std::max(lastRow, 1));
+    showRowCount(lastRow);
     ProgressBar1->setValue(ProgressBar1->minimum());
     QElapsedTimer sinceRepaint;
     sinceRepaint.start();
@@ -198,6 +198,9 @@ long ImportDialog::importWorkbook(const QString &path)
         const std::string texts[] = {cellText(row[0]), cellText(row[1]), cellText(row[2])};
         import.add(trimmed(texts[0]), trimmed(texts[1]), trimmed(texts[2]));
         if (sinceRepaint.elapsed() >= kRepaintEveryMs) {
+            // A sheet read as a stream tells its number of rows better as
+            // it goes on.
+            showRowCount(sheet->usedRows() - 1);
             showProgress(r - 1, true);
             sinceRepaint.restart();
         }
@@ -221,6 +224,11 @@ void ImportDialog::backUpDatabase()
         store::backupBeside(*store_.conn, store::kDatabasePassword, stamp.toStdString());
         return;
     }
+}
+
+void ImportDialog::showRowCount(int lastRow)
+{
+    ProgressBar1->setRange(lastRow >= 1 ? 1 : 0, std::max(lastRow, 1));
 }
 
 void ImportDialog::showProgress(int value, bool force)

@@ -34,6 +34,8 @@ private:
     // Reads the workbook and stores its rows in one transaction; returns the
     // number of students added. Throws on any failure, having changed nothing.
     long importWorkbook(const QString &path);
+    // The progress bar's range for rows 2 to lastRow.
+    void showRowCount(int lastRow);
     void showProgress(int value, bool force);
     // Copies the database beside itself before the table is emptied; throws.
     void backUpDatabase();

@@ -2,16 +2,22 @@
 
 #include "platform/csvworkbook.h"
 #include "platform/freexlworkbook.h"
-#include "platform/orcusworkbook.h"
+#include "platform/zipworkbook.h"
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 
 namespace quorvel {
 
 WorkbookFormat workbookFormat(const std::string &path)
 {
+    // A folder (or a device) chosen by its name, which may well end in .csv.
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw WorkbookError(WorkbookFailure::NotAFile);
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw WorkbookError(WorkbookFailure::MissingFile);
@@ -34,7 +40,7 @@ std::unique_ptr<Worksheet> AnyWorkbookReader::openFirstSheet(const std::string &
     case WorkbookFormat::Xls:
         return FreeXlWorkbookReader().openFirstSheet(path);
     case WorkbookFormat::Zip:
-        return OrcusWorkbookReader().openFirstSheet(path);
+        return ZipWorkbookReader().openFirstSheet(path);
     case WorkbookFormat::Csv:
         return CsvWorkbookReader().openFirstSheet(path);
     case WorkbookFormat::Unknown:

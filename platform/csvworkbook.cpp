@@ -14,65 +14,65 @@ namespace {
     throw WorkbookError(WorkbookFailure::Encoding);
 }
 
-// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isUtf8(std::string_view s)
+// How well a text reads as UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+struct Utf8Reading {
+    std::size_t wide = 0;                           // characters of two bytes or more
+    std::size_t stray = 0;                          // bytes that start no character
+    std::size_t firstStray = std::string::npos;
+};
+
+// The length of the well-formed UTF-8 character at p, 0 when there is none.
+int utf8Length(const unsigned char *p, const unsigned char *end)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(s.data());
-    const auto *end = p + s.size();
-    while (p < end) {
-        const unsigned char b = *p;
-        if (b < 0x80) {
+    const unsigned char b = *p;
+    if (b < 0x80)
+        return 1;
+    int more = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        more = 1;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        more = 2;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        more = 3;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (end - p <= more || p[1] < lo || p[1] > hi)
+        return 0;
+    for (int i = 2; i <= more; ++i)
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+    return more + 1;
+}
+
+Utf8Reading readAsUtf8(std::string_view s)
+{
+    Utf8Reading r;
+    const auto *begin = reinterpret_cast<const unsigned char *>(s.data());
+    const auto *end = begin + s.size();
+    for (const auto *p = begin; p < end;) {
+        const int n = utf8Length(p, end);
+        if (n == 0) {
+            if (r.stray++ == 0)
+                r.firstStray = static_cast<std::size_t>(p - begin);
             ++p;
             continue;
         }
-        int more = 0;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            more = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            more = 2;
-            if (b == 0xE0)
-                lo = 0xA0;
-            else if (b == 0xED)
-                hi = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            more = 3;
-            if (b == 0xF0)
-                lo = 0x90;
-            else if (b == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (end - p <= more)
-            return false;
-        if (p[1] < lo || p[1] > hi)
-            return false;
-        for (int i = 2; i <= more; ++i)
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-        p += more + 1;
+        if (n > 1)
+            ++r.wide;
+        p += n;
     }
-    return true;
-}
-
-void appendUtf8(std::string &out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    return r;
 }
 
 std::string fromUtf16(std::string_view bytes, bool bigEndian)
@@ -130,13 +130,17 @@ bool isRecordEnd(char c)
 
 class CsvWorksheet final : public Worksheet {
 public:
-    explicit CsvWorksheet(std::string text) : text_(std::move(text))
+    // Reads every record once, so that an open quote or a stray byte fails
+    // before any row is read.
+    explicit CsvWorksheet(CsvText text) : text_(std::move(text.text))
     {
         separator_ = firstLineSeparator();
         std::string_view discard[kSheetColumns];
         while (pos_ < text_.size()) {
-            record(discard);
+            record(discard, records_ + 1);
             ++records_;
+            if (text.firstStrayByte < pos_)
+                throw WorkbookError(WorkbookFailure::BadUtf8, records_);
         }
         pos_ = 0;
     }
@@ -149,14 +153,14 @@ public:
             return false;
         ++row_;
         std::string_view fields[kSheetColumns];
-        record(fields);
+        record(fields, row_);
         for (int c = 0; c < kSheetColumns; ++c) {
-            const std::string_view f = fields[c];
-            if (f.empty()) {
+            std::string t(fields[c]);
+            cutAtNul(t);
+            if (t.empty()) {
                 row[static_cast<std::size_t>(c)] = Cell::empty();
                 continue;
             }
-            std::string t(f);
             if (utf8Characters(t) > static_cast<std::size_t>(kMaxCellCharacters))
                 throw WorkbookError(WorkbookFailure::CellTooLong, row_);
             row[static_cast<std::size_t>(c)] = Cell::ofText(std::move(t));
@@ -192,10 +196,11 @@ private:
         return ',';
     }
 
-    // Reads one record from pos_ on, its first three fields into fields
-    // (views into the text, or into field_ for quoted ones that needed
-    // their doubled quotes undone). Leaves pos_ after the record's end.
-    void record(std::string_view (&fields)[kSheetColumns])
+    // Reads one record, row number row, from pos_ on, its first three
+    // fields into fields (views into the text, or into field_ for quoted
+    // ones that needed their doubled quotes undone). Leaves pos_ after the
+    // record's end.
+    void record(std::string_view (&fields)[kSheetColumns], int row)
     {
         for (auto &f : fields)
             f = {};
@@ -217,8 +222,10 @@ private:
                     if (buffer)
                         buffer->append(text_, pos_, stop - pos_);
                     pos_ = stop;
+                    // Read on, the quote would take the rest of the file as
+                    // one field: a file that needs mending, not a roster.
                     if (q == std::string::npos)
-                        break;  // an unclosed quote takes the rest of the text
+                        throw WorkbookError(WorkbookFailure::UnclosedQuote, row);
                     if (q + 1 < n && text_[q + 1] == '"') {
                         if (buffer)
                             *buffer += '"';
@@ -263,26 +270,30 @@ private:
 
 } // namespace
 
-std::string csvTextAsUtf8(std::string bytes)
+CsvText csvTextAsUtf8(std::string bytes)
 {
-    std::string text;
+    CsvText csv;
     const std::string_view b(bytes);
-    if (b.starts_with("\xEF\xBB\xBF")) {
-        if (!isUtf8(b.substr(3)))
-            badEncoding();
-        text = bytes.substr(3);
-    } else if (b.starts_with("\xFF\xFE")) {
-        text = fromUtf16(b.substr(2), false);
+    if (b.starts_with("\xFF\xFE")) {
+        csv.text = fromUtf16(b.substr(2), false);
     } else if (b.starts_with("\xFE\xFF")) {
-        text = fromUtf16(b.substr(2), true);
-    } else if (isUtf8(b)) {
-        text = std::move(bytes);
+        csv.text = fromUtf16(b.substr(2), true);
     } else {
-        text = fromGb18030(bytes);
+        // UTF-16 without its mark: a NUL beside every character of Latin
+        // script, separators and line ends among them. A stray NUL or two
+        // in a UTF-8 text only end their cells.
+        if (static_cast<std::size_t>(std::count(b.begin(), b.end(), '\0')) * 16 > b.size())
+            badEncoding();
+        const bool marked = b.starts_with("\xEF\xBB\xBF");
+        const Utf8Reading utf8 = readAsUtf8(marked ? b.substr(3) : b);
+        if (utf8.stray == 0 || marked || utf8.wide >= 4 * utf8.stray) {
+            csv.text = marked ? bytes.substr(3) : std::move(bytes);
+            csv.firstStrayByte = utf8.firstStray;
+        } else {
+            csv.text = fromGb18030(bytes);
+        }
     }
-    if (text.find('\0') != std::string::npos)
-        badEncoding();
-    return text;
+    return csv;
 }
 
 std::unique_ptr<Worksheet> CsvWorkbookReader::openFirstSheet(const std::string &path)

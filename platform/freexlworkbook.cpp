@@ -7,7 +7,19 @@ namespace quorvel {
 
 namespace {
 
-WorkbookFailure failureOfOpen(int rc)
+// A password-protected .xlsx (or .docx) is no zip but a compound file like
+// an .xls, holding the encrypted package as a stream of that name.
+bool holdsEncryptedPackage(const std::string &path)
+{
+    const std::string name("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32);
+    try {
+        return readWholeFile(path).find(name) != std::string::npos;
+    } catch (const WorkbookError &) {
+        return false;
+    }
+}
+
+WorkbookFailure failureOfOpen(int rc, const std::string &path)
 {
     switch (rc) {
     case FREEXL_FILE_NOT_FOUND:
@@ -15,8 +27,10 @@ WorkbookFailure failureOfOpen(int rc)
     case FREEXL_INVALID_CFBF_HEADER:
     case FREEXL_CFBF_INVALID_SIGNATURE:
     case FREEXL_CFBF_INVALID_SECTOR_SIZE:
-    case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
         return WorkbookFailure::NotWorkbook;
+    case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
+        return holdsEncryptedPackage(path) ? WorkbookFailure::Password
+                                           : WorkbookFailure::NotWorkbook;
     default:
         return WorkbookFailure::Damaged;
     }
@@ -88,7 +102,7 @@ std::unique_ptr<Worksheet> FreeXlWorkbookReader::openFirstSheet(const std::strin
     if (rc != FREEXL_OK) {
         if (handle)
             freexl_close(handle);
-        throw WorkbookError(failureOfOpen(rc));
+        throw WorkbookError(failureOfOpen(rc, path));
     }
     // An encrypted workbook opens "successfully" without a handle.
     if (!handle)

@@ -1,6 +1,7 @@
 #include "platform/sheetpipe.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <string>
 
 namespace quorvel::sheetpipe {
@@ -44,13 +45,25 @@ int writeSheet(WorkbookReader &reader, const std::string &path, std::FILE *out)
     std::fprintf(out, "%s\n", kGreeting);
     try {
         auto sheet = reader.openFirstSheet(path);
-        std::fprintf(out, "R %d\n", sheet->usedRows());
+        int told = sheet->usedRows();
+        std::fprintf(out, "R %d\n", told);
         SheetRow row;
         std::string text;
-        while (sheet->nextRow(row)) {
+        for (int sent = 1; sheet->nextRow(row); ++sent) {
             text.clear();
             for (const Cell &cell : row)
                 appendCell(text, cell);
+            // A guess that changed by more than a hundredth, now and then:
+            // enough for a progress bar.
+            if (sent % 256 == 0) {
+                const int guess = sheet->usedRows();
+                if (std::abs(guess - told) > told / 100) {
+                    told = guess;
+                    text += "R ";
+                    appendNumber(text, told);
+                    text += '\n';
+                }
+            }
             std::fwrite(text.data(), 1, text.size(), out);
         }
         std::fputs("X\n", out);

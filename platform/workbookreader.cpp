@@ -24,6 +24,17 @@ std::string reason(WorkbookFailure failure, int row, const std::string &detail)
                + "个字符的单元格";
     case WorkbookFailure::Encoding:
         return "CSV文件的编码无法识别（应为UTF-8、UTF-16或GB18030）";
+    case WorkbookFailure::NotAFile:
+        return "所选的不是文件（是文件夹或设备）";
+    case WorkbookFailure::UnclosedQuote:
+        return "第" + std::to_string(row) + "行的引号没有结束";
+    case WorkbookFailure::BadUtf8:
+        return "CSV文件第" + std::to_string(row) + "行有不属于UTF-8编码的字节";
+    case WorkbookFailure::BadCell:
+        return "第" + std::to_string(row) + "行有无法读取的单元格";
+    case WorkbookFailure::Oversized:
+        return "工作簿的内容解压后过大（超过" + std::to_string(kMaxPartBytes >> 20)
+               + " MB，或压缩比超过" + std::to_string(kMaxPartRatio) + ":1）";
     case WorkbookFailure::Unreadable:
         break;
     }

@@ -75,6 +75,20 @@ def encrypted(book):
     return out.getvalue()
 
 
+def encrypted_package():
+    """A compound file as Excel writes a password-protected .xlsx: no
+    Workbook stream, but one named EncryptedPackage (its bytes do not matter
+    here, since no reader can decrypt them without the password)."""
+    out = io.BytesIO()
+    CompoundDoc.XlsDoc().save(out, bytes(range(256)) * 32)
+    data = bytearray(out.getvalue())
+    at = data.index("Workbook\x00".encode("utf-16-le"))
+    name = "EncryptedPackage\x00".encode("utf-16-le")
+    data[at:at + 64] = name + bytes(64 - len(name))
+    struct.pack_into("<H", data, at + 64, len(name))
+    return bytes(data)
+
+
 def minimal_xlsx():
     out = io.BytesIO()
     with zipfile.ZipFile(out, "w") as z:
@@ -111,6 +125,8 @@ def test_workbooks():
         pass
     with open(os.path.join(OUT, "random.xls"), "wb") as f:
         f.write(random.Random(7).randbytes(4096))
+    with open(os.path.join(OUT, "password.xlsx"), "wb") as f:
+        f.write(encrypted_package())
     with open(os.path.join(OUT, "renamed_xlsx.xls"), "wb") as f:
         f.write(minimal_xlsx())
     with open(os.path.join(OUT, "password.xls"), "wb") as f:
@@ -145,6 +161,8 @@ def hostile_workbooks():
     save(sheet_of([TITLES, ["甲\x00乙", "高\t一", "1\n班"], ["\t丙 \n", "高一", "1班"],
                    ["😀👩‍🏫𝌆", "\u202e高一", "1班"]]), "odd_characters.xls")
     save(sheet_of([TITLES, ["甲", "高一", "1班"], ["长" * 32767, "高一", "1班"]]), "huge_cell.xls")
+    # The same NULs as nul.xlsx and nul.csv (make_rosters.py).
+    save(sheet_of([TITLES, ["甲\x00乙", "高一", "1班"], ["丙", "高\x00二", "2班"]]), "nul.xls")
     with open(os.path.join(OUT, "chart_first.xls"), "wb") as f:
         f.write(chart_first([TITLES, ["甲", "高一", "1班"]]))
     with open(os.path.join(OUT, "renamed_csv.xls"), "wb") as f:

@@ -95,7 +95,8 @@ private slots:
         // The chart's own substream holds no student row.
         QTest::newRow("chart sheet first") << "chart_first.xls" << "导入了 0条数据" << QStringList();
         // A NUL ends a text (the reading library hands texts over as C
-        // strings); tabs, newlines, emoji and direction marks stay as they are.
+        // strings, and the other formats follow); tabs, newlines, emoji and
+        // direction marks stay as they are.
         QTest::newRow("NUL, tabs, newlines, emoji")
             << "odd_characters.xls" << "导入了 3条数据"
             << QStringList{QStringLiteral("甲|高\t一|1\n班"), QStringLiteral("\t丙 \n|高一|1班"),
@@ -107,14 +108,32 @@ private slots:
         for (const char *crash : {"freexl_crash_segv.xls", "freexl_crash_memcpy.xls"})
             QTest::newRow(crash) << crash << "导入失败：" << QStringList();
         // Also found by fuzzing: a sheet that claims 268,568,576 rows.
+        const QString damaged = QStringLiteral("导入失败：工作簿已损坏，无法读取");
         QTest::newRow("more rows than a workbook holds")
-            << "huge_dimensions.xls" << "导入失败：工作簿已损坏，无法读取" << QStringList();
+            << "huge_dimensions.xls" << damaged << QStringList();
         QTest::newRow("65,536 rows") << "" << "导入了 65535条数据" << QStringList();
+        // Zip packages: parts that unpack past 200 times their size (300 MB
+        // from 300 KB) or past 256 MB, after some rows; an entity bomb; XML
+        // 5,000 elements deep; sheets that claim or hold rows past 1,048,576;
+        // and a run of comments, which do no harm.
+        const QString tooLarge = QStringLiteral("导入失败：工作簿的内容解压后过大");
+        QTest::newRow("zip bomb") << "zip_bomb.xlsx" << tooLarge << QStringList();
+        QTest::newRow("part of 257 MB") << "bigpart" << tooLarge << QStringList();
+        QTest::newRow("billion laughs") << "billion_laughs.xlsx" << damaged << QStringList();
+        QTest::newRow("400 KB of comments")
+            << "comments.xlsx" << "导入了 2条数据"
+            << QStringList{QStringLiteral("甲2|高一|"), QStringLiteral("甲3|高一|")};
+        QTest::newRow("nested 5,000 deep") << "deep_nesting.xlsx" << damaged << QStringList();
+        QTest::newRow("dimension past the last row")
+            << "dimension_past_end.xlsx" << damaged << QStringList();
+        QTest::newRow(".xlsx row past the last") << "row_past_end.xlsx" << damaged << QStringList();
+        QTest::newRow(".ods row past the last") << "row_past_end.ods" << damaged << QStringList();
     }
 
     // Through the real reader program: the teacher reads what happened (the
-    // message begins as given), and
-    // the table holds exactly the old rows and the rows read.
+    // message begins as given), and the table holds exactly the old rows and
+    // the rows read. The reader may take 256 MiB: one that took more would
+    // be stopped with another message.
     void hostileWorkbooks()
     {
         QFETCH(QString, file);
@@ -122,7 +141,8 @@ private slots:
         QFETCH(QStringList, added);
         WindowFixture f;
         ProcessWorkbookReader reader(QCoreApplication::applicationDirPath()
-                                     + QStringLiteral("/quorvel-sheetreader"));
+                                         + QStringLiteral("/quorvel-sheetreader"),
+                                     ReaderLimits{20000, 120000, 256 * 1024});
         f.services.workbookReader = &reader;
         f.db.add(student("原有", "高一", "1班"));
         const QStringList before = dump(f.db);
@@ -133,6 +153,12 @@ private slots:
             QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"),
                                        {QStringLiteral(QUORVEL_SOURCE_DIR "/tests/make_workbooks.py"),
                                         QStringLiteral("large"), path, QStringLiteral("65535")}),
+                     0);
+        } else if (file == QLatin1String("bigpart")) {
+            path = dir.filePath(QStringLiteral("bigpart.xlsx"));
+            QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                                       {QStringLiteral(QUORVEL_SOURCE_DIR "/tests/make_rosters.py"),
+                                        QStringLiteral("bigpart"), path, QStringLiteral("257")}),
                      0);
         }
         QVERIFY(f.open());
@@ -152,6 +178,69 @@ private slots:
         } else {
             QCOMPARE(after, before + added);
         }
+    }
+
+    // A large sheet streams: when its first row reaches Quorvel, the reader
+    // holds little more than that row, and has not read the rest (it waits
+    // for Quorvel to take what it sent).
+    void readerStreamsLargeSheets_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow(".xlsx") << "large.xlsx";
+        QTest::newRow(".ods") << "large.ods";
+    }
+
+    void readerStreamsLargeSheets()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                                   {QStringLiteral(QUORVEL_SOURCE_DIR "/tests/make_rosters.py"),
+                                    QStringLiteral("large"), path, QStringLiteral("200000")}),
+                 0);
+        QProcess reader;
+        reader.start(QCoreApplication::applicationDirPath() + QStringLiteral("/quorvel-sheetreader"),
+                     {path});
+        QVERIFY(reader.waitForStarted());
+        // The greeting, the row count, and the three title cells (two lines each).
+        QByteArray sent;
+        while (sent.count('\n') < 8 && reader.waitForReadyRead(60000))
+            sent += reader.read(64);
+        QVERIFY2(sent.startsWith("QVSHEET 1\nR "), sent.constData());
+        QVERIFY(sent.contains("T 6\n姓名\n"));
+        QTest::qWait(200);
+        QCOMPARE(reader.state(), QProcess::Running);
+        std::ifstream status("/proc/" + std::to_string(reader.processId()) + "/status");
+        long peakKiB = -1;
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("VmHWM:", 0) == 0)
+                peakKiB = std::stol(line.substr(6));
+        qInfo("reader's peak resident size at the first row: %ld KiB", peakKiB);
+        QVERIFY(peakKiB > 0);
+        QVERIFY2(peakKiB < 100 * 1024, qPrintable(QString::number(peakKiB)));
+        reader.kill();
+        reader.waitForFinished();
+    }
+
+    // A row an .ods repeats 2,000,000 times gives rows up to the last one a
+    // sheet holds, then fails the reading.
+    void repeatsEndAtTheLastRow()
+    {
+        ProcessWorkbookReader reader(QCoreApplication::applicationDirPath()
+                                     + QStringLiteral("/quorvel-sheetreader"));
+        auto sheet = reader.openFirstSheet((kFolder + "repeated_past_end.ods").toStdString());
+        SheetRow row;
+        int rows = 0;
+        try {
+            while (sheet->nextRow(row))
+                ++rows;
+            QFAIL("the reading ended without failing");
+        } catch (const WorkbookError &e) {
+            QCOMPARE(e.failure(), WorkbookFailure::Damaged);
+        }
+        QCOMPARE(rows, kMaxSheetRows);
+        QCOMPARE(row[0].text, std::string("甲"));
     }
 
     // Texts that look like quotes, patterns, SQL, markup, formulas, several

@@ -5,6 +5,7 @@
 #include "platform/processworkbook.h"
 #include "tests/support/windowfixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -76,8 +77,8 @@ struct ImportFixture : WindowFixture {
     std::unique_ptr<ImportDialog> dialog;
 
     explicit ImportFixture(const QString &readerProgram = program("quorvel-sheetreader"),
-                           int silenceMs = ProcessWorkbookReader::kDefaultSilenceMs)
-        : reader(std::make_unique<ProcessWorkbookReader>(readerProgram, silenceMs))
+                           ReaderLimits limits = {})
+        : reader(std::make_unique<ProcessWorkbookReader>(readerProgram, limits))
     {
         services.workbookReader = reader.get();
     }
@@ -219,13 +220,19 @@ private slots:
 
     // The rows of rows.xls, saved in every other format and encoding (formulas
     // with their saved results, dates, a second sheet, a .xlsx named .xls),
-    // import to exactly the same rows.
+    // and by each program that writes them in its own way, import to exactly
+    // the same rows: LibreOffice (.xlsx, .ods), openpyxl and pandas (inline
+    // texts, no formula results), XlsxWriter (shared texts; inline ones in
+    // its constant-memory mode, like every streaming writer), SheetJS (texts
+    // as formula results without formulas, dates as t="d").
     void everyFormatGivesTheSameRows_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("savedAs");
         for (const char *file : {"roster.xlsx", "roster.ods", "roster_utf8.csv", "roster_utf8_bom.csv",
-                                 "roster_gb18030.csv", "roster_utf16.csv"})
+                                 "roster_gb18030.csv", "roster_utf16.csv", "lo_roster.xlsx",
+                                 "lo_roster.ods", "roster_openpyxl.xlsx", "roster_xlsxwriter.xlsx",
+                                 "roster_xlsxwriter_cm.xlsx", "roster_str.xlsx"})
             QTest::newRow(file) << file << QString();
         QTest::newRow("xlsx named .xls") << "roster.xlsx" << "名单.xls";
         QTest::newRow("ods named .csv") << "roster.ods" << "名单.csv";
@@ -249,6 +256,47 @@ private slots:
         f.importFile(path, {Answer::Yes, Answer::Yes});
         QCOMPARE(f.texts().last(), QStringLiteral("导入了 7条数据"));
         QCOMPARE(dumpFields(f.db), expected);
+    }
+
+    // Cells as their writers write them, read where they stand and as they
+    // are: covered (merged) and repeated cells keep their columns, rows an
+    // .ods repeats import as often; line breaks, tabs and runs of blanks stay;
+    // formulas give their saved text or number, an error or a missing result
+    // is empty (never "nan"); a date keeps its time. A NUL ends a cell's text
+    // in every format.
+    void cellsReadAsWritten_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("rows");
+        const QString z = QStringLiteral("|0|0|0|0|0");
+        const QStringList features{
+            "张三|高一|1班" + z, "李四||1班" + z, "李\n四|高一|2班" + z, "张\t三|高一|2班" + z,
+            "|高  二|3班" + z, "王五||5" + z, "重复|高三|4班" + z, "重复|高三|4班" + z,
+            "重复|高三|4班" + z, "赵六|高三4班|" + z, "最后|2024-09-01 08:30:00|0.5" + z};
+        QTest::newRow("LibreOffice .ods") << "lo_features.ods" << features;
+        QTest::newRow("LibreOffice .xlsx") << "lo_features.xlsx" << features;
+        QTest::newRow("repeated .ods rows")
+            << "repeated_rows.ods"
+            << QStringList{"重复|高一|1班" + z, "重复|高一|1班" + z, "重复|高一|1班" + z,
+                           "其后|高一|2班" + z};
+        QStringList students;
+        for (int i = 1; i <= 4; ++i)
+            students << QStringLiteral("学生%1|高一|1班").arg(i) + z;
+        QTest::newRow("formula without its result") << "formula_no_value.xlsx" << students;
+        const QStringList nul{"甲|高一|1班" + z, "丙|高|2班" + z};
+        for (const char *file : {"nul.xls", "nul.xlsx", "nul.csv"})
+            QTest::newRow(file) << file << nul;
+    }
+
+    void cellsReadAsWritten()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, rows);
+        ImportFixture f;
+        f.openDialog();
+        f.importFile(kFolder + file, {Answer::Yes});
+        QCOMPARE(f.texts().last(), QStringLiteral("导入了 %1条数据").arg(rows.size()));
+        QCOMPARE(dumpFields(f.db), rows);
     }
 
     // What a CSV text may hold: quoted separators, quotes and line ends, CR
@@ -329,6 +377,22 @@ private slots:
             << QStringLiteral("CSV文件的编码无法识别（应为UTF-8、UTF-16或GB18030）") << false;
         QTest::newRow("password") << "password.xls" << real
                                   << QStringLiteral("工作簿设有密码保护，无法读取") << false;
+        QTest::newRow("xlsx with a password") << "password.xlsx" << real
+                                              << QStringLiteral("工作簿设有密码保护，无法读取") << false;
+        QTest::newRow("ods with a password") << "lo_password.ods" << real
+                                             << QStringLiteral("工作簿设有密码保护，无法读取") << false;
+        QTest::newRow("folder named .csv") << "folder" << real
+                                           << QStringLiteral("所选的不是文件（是文件夹或设备）") << false;
+        QTest::newRow("csv with a quote left open")
+            << "unclosed_quote.csv" << real << QStringLiteral("第3行的引号没有结束") << false;
+        QTest::newRow("utf-8 csv with a stray byte")
+            << "stray_byte.csv" << real << QStringLiteral("CSV文件第4行有不属于UTF-8编码的字节")
+            << false;
+        const QString badCell = QStringLiteral("第3行有无法读取的单元格");
+        QTest::newRow("cell of an unknown type") << "unknown_cell_type.xlsx" << real << badCell << false;
+        QTest::newRow("shared string not there")
+            << "missing_shared_string.xlsx" << real << badCell << false;
+        QTest::newRow("NUL in .ods XML") << "nul.ods" << real << damaged << false;
         QTest::newRow("file gone") << "gone.xls" << real
                                    << QStringLiteral("找不到文件，或没有读取它的权限") << false;
         QTest::newRow("cell too long, after rows were stored")
@@ -339,6 +403,10 @@ private slots:
             << "hang" << fake << QStringLiteral("工作簿无法读取（读取超时）") << false;
         QTest::newRow("reader speaks nonsense")
             << "garbage" << fake << QStringLiteral("工作簿无法读取（读取程序的输出有误）") << false;
+        QTest::newRow("reader eats memory")
+            << "eat" << fake << QStringLiteral("工作簿无法读取（读取程序占用的内存超过128 MB）") << false;
+        QTest::newRow("reader never ends")
+            << "trickle" << fake << QStringLiteral("工作簿无法读取（读取用时超过3秒）") << false;
         QTest::newRow("no reader program")
             << "rows.xls" << QStringLiteral("no-such-reader")
             << QStringLiteral("工作簿无法读取（找不到或无法启动读取程序）") << false;
@@ -356,7 +424,8 @@ private slots:
         QFETCH(QString, reason);
         QFETCH(bool, locked);
 
-        ImportFixture f(program(reader.toLatin1().constData()), 400);
+        // Short limits, for the readers that reach them.
+        ImportFixture f(program(reader.toLatin1().constData()), ReaderLimits{400, 3000, 128 * 1024});
         f.db.add(student("甲", "高2012级", "1班"));
         f.db.add(student("乙", "高2012级", "2班"));
         QString path = kFolder + file;
@@ -365,6 +434,9 @@ private slots:
             QFile script(path);
             QVERIFY(script.open(QIODevice::WriteOnly));
             script.write(file.toLatin1());
+        } else if (file == QLatin1String("folder")) {
+            path = f.db.directory() + QStringLiteral("/名单.csv");
+            QVERIFY(QDir().mkdir(path));
         }
         f.openDialog();
         const QStringList before = dump(f.db);
@@ -380,8 +452,8 @@ private slots:
 
         QVERIFY(!f.messages.shown.empty());
         const auto &last = f.messages.shown.back();
-        QCOMPARE(last.style, MessageStyle::Error);
         QVERIFY2(last.text.startsWith(QStringLiteral("导入失败：") + reason), qPrintable(last.text));
+        QCOMPARE(last.style, MessageStyle::Error);
         QVERIFY(last.text.endsWith(QStringLiteral("\n数据库中的原有数据没有任何改动。")));
         QCOMPARE(dump(f.db), before);
         QVERIFY(!f.store->conn);

@@ -25,14 +25,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // cat opens the file afresh through the path.
     const std::string path = "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(fd);
 
-    quorvel::ProcessWorkbookReader reader(QStringLiteral("/bin/cat"), 2000);
+    quorvel::ProcessWorkbookReader reader(QStringLiteral("/bin/cat"),
+                                          quorvel::ReaderLimits{2000, 10000, 1024 * 1024});
     try {
         auto sheet = reader.openFirstSheet(path);
-        const int used = sheet->usedRows();
+        if (sheet->usedRows() > quorvel::kMaxSheetRows)
+            std::abort();
         int rows = 0;
         quorvel::SheetRow row;
         while (sheet->nextRow(row)) {
-            if (++rows > used)
+            if (++rows > quorvel::kMaxSheetRows || sheet->usedRows() > quorvel::kMaxSheetRows)
                 std::abort();
             for (const auto &cell : row)
                 if (cell.kind == quorvel::Cell::Kind::Text
