@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <string>
 
 class QLabel;
 class QProgressBar;
@@ -35,8 +36,9 @@ private:
     // number of students added. Throws on any failure, having changed nothing.
     long importWorkbook(const QString &path);
     void showProgress(int value, bool force);
-    // Copies the database beside itself before the table is emptied; throws.
-    void backUpDatabase();
+    // Copies the database beside itself before the table is emptied and
+    // returns the copy's path; throws.
+    std::string backUpDatabase();
 
     store::Store &store_;
     Services services_;
