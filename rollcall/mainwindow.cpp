@@ -586,6 +586,11 @@ void MainWindow::onPushButton4Clicked()
     }
     showtally();
     services_.messages.show(texts::kRecorded, MessageStyle::Information);
+    if (!notLogged_.isEmpty() && !toldNotLogged_) {
+        toldNotLogged_ = true;
+        services_.messages.show(texts::kNotLogged + notLogged_ + texts::kNotLoggedAfter,
+                                MessageStyle::Error);
+    }
 }
 
 void MainWindow::storeEvaluation(int grade, std::optional<int> credits)
@@ -602,10 +607,19 @@ void MainWindow::storeEvaluation(int grade, std::optional<int> credits)
     rs.setField(counter, plusOne(done.counterBefore, counter));
     if (credits)
         rs.setField(store::kDeducted, static_cast<double>(*credits));
-    // The log entry goes in with the row, in its transaction.
+    // The log entry goes in with the row, in its transaction. Where another
+    // program's table holds the log's name, the evaluation counts unlogged.
+    notLogged_.clear();
     rs.update([&](store::Connection &conn) {
         done.entry.creditsAfter = rs.field(store::kDeducted);
-        done.entry.id = store::appendEvaluation(conn, done.entry);
+        try {
+            done.entry.id = store::appendEvaluation(conn, done.entry);
+        } catch (const DbError &e) {
+            if (e.condition() != store::Condition::ForeignLog)
+                throw;
+            done.entry.id = 0;
+            notLogged_ = QString::fromUtf8(e.what());
+        }
     });
     const auto &columns = rs.columns();
     for (std::size_t c = 0; c < columns.size(); ++c)

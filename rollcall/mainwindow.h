@@ -133,6 +133,10 @@ private:
     bool drawPending_ = false;
     // The evaluations of this run, latest last.
     std::vector<store::RecordedEvaluation> undo_;
+    // Why the latest recording could not be logged (another program's table
+    // has the log's name); the teacher is told once a run.
+    QString notLogged_;
+    bool toldNotLogged_ = false;
 
     // Controls, by their object names.
     QFrame *Picture1;
