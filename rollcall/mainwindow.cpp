@@ -77,14 +77,6 @@ QString decoded(const std::string &bytes, bool *wasUtf8 = nullptr)
     return text;
 }
 
-QString text(const store::Value &v)
-{
-    if (auto s = std::get_if<std::string>(&v))
-        return decoded(*s);
-    if (auto b = std::get_if<store::Blob>(&v))
-        return decoded(b->bytes);
-    return QString::fromStdString(store::displayText(v));
-}
 
 // What kind of stored value an item is, to tell apart items that read alike.
 QString kindOf(const store::Value &v)
@@ -106,7 +98,7 @@ void fill(QComboBox *box, const std::vector<store::Value> &values)
     std::vector<QString> readings;
     std::map<QString, int> count;
     for (const store::Value &v : values)
-        ++count[readings.emplace_back(text(v))];
+        ++count[readings.emplace_back(shownText(v))];
     std::set<QString> shown;
     for (std::size_t i = 0; i < values.size(); ++i) {
         const store::Value &v = values[i];
@@ -164,6 +156,15 @@ std::array<store::Value, 3> identity(const store::RecordSet &rs)
 }
 
 } // namespace
+
+QString shownText(const store::Value &v)
+{
+    if (auto s = std::get_if<std::string>(&v))
+        return decoded(*s);
+    if (auto b = std::get_if<store::Blob>(&v))
+        return decoded(b->bytes);
+    return QString::fromStdString(store::displayText(v));
+}
 
 MainWindow::MainWindow(store::Store &store, const Services &services, QWidget *parent)
     : QMainWindow(parent), store_(store), services_(services),
@@ -286,7 +287,7 @@ std::vector<MainWindow::Choice> MainWindow::classChoices() const
 
 void MainWindow::showstudent()
 {
-    const QString name = text(store_.rs->field(store::kName));
+    const QString name = shownText(store_.rs->field(store::kName));
     showname->setText(name);
     showname->setAccessibleName(texts::kCalledStudent + name);
     if (observer_)
@@ -299,7 +300,7 @@ void MainWindow::showtally()
     const store::RecordSet &rs = *store_.rs;
     for (std::size_t i = 0; i < kTallies.size(); ++i)
         Stat->setPanelText(static_cast<int>(i) + 1, QString::fromUtf16(kTallies[i].label)
-                                                        + text(rs.field(kTallies[i].column)));
+                                                        + shownText(rs.field(kTallies[i].column)));
 }
 
 // ---- choosing a class -----------------------------------------------------
@@ -330,7 +331,8 @@ bool MainWindow::openClass(const store::Value &grade, const store::Value &classN
             return false;
         }
         if (observer_)
-            observer_->classOpened(ComboBox1->currentText(), ComboBox2->currentText());
+            observer_->classOpened(grade, className, ComboBox1->currentText(),
+                                   ComboBox2->currentText());
         return true;
     } catch (const DbError &e) {
         store_.rs->close();
@@ -658,7 +660,7 @@ void MainWindow::undoEvaluation()
     QString name;
     for (const auto &[column, value] : last.written)
         if (column == store::kName)
-            name = text(value);
+            name = shownText(value);
     const QString notice = texts::kUndone + name + QStringLiteral(" ")
         + QString::fromStdString(last.entry.grade) + QStringLiteral("（")
         + QString::fromStdString(last.entry.time) + QStringLiteral("）");

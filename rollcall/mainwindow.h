@@ -34,6 +34,11 @@ class DigitKeyFilter;
 class PanelStatusBar;
 class RollCallObserver;
 
+// How a stored value reads on screen: a text (or bytes) as UTF-8 where it is
+// UTF-8, else as GB18030, what older Chinese programs stored; a number in its
+// plain digits; NULL empty.
+QString shownText(const store::Value &v);
+
 // Opens the two dialogs of the main window; the entry point supplies them.
 struct DialogHooks {
     std::function<void()> openImport;   // "导入数据"
