@@ -90,6 +90,7 @@ public:
 // Speech that only records what it was asked to say.
 class RecordingSpeech final : public Speech {
 public:
+    void prepare() override { ++prepared; }
     bool available() const override { return hasVoice; }
     QString whyUnavailable() const override { return hasVoice ? QString() : reason; }
     void say(const QString &text) override { said.push_back(text); }
@@ -97,6 +98,7 @@ public:
     bool hasVoice = true;
     QString reason = QStringLiteral("没有可用的中文语音");
     std::vector<QString> said;
+    int prepared = 0;
 };
 
 } // namespace quorvel
