@@ -58,17 +58,20 @@ public:
 class ScriptedLauncher final : public Launcher {
 public:
     QString findProgram(const QStringList &names) const override;
-    bool startDetached(const QString &program, const QStringList &arguments,
-                       QString *reason) override;
+    void start(const QString &program, const QStringList &arguments, Failed failed) override;
 
     QStringList installed;
-    // When set, every start fails with this reason.
+    // When set, every start fails with this reason, reported on the event
+    // loop as the real one does.
     QString failure;
     struct Start {
         QString program;
         QStringList arguments;
     };
     std::vector<Start> started;
+
+private:
+    QObject alive_;  // no report outlives the launcher
 };
 
 class ManualClock final : public Clock {
