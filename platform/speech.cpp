@@ -115,11 +115,12 @@ QtSpeech::~QtSpeech()
     engine_->thread.quit();
     // A speech service that never answers (a stuck speech-dispatcher) holds
     // the thread inside the engine: the program must still be able to end.
-    // Such an engine is left as it is, kept reachable, for the process's end
-    // to stop.
+    // Such an engine is left as it is, for the process's end to stop.
     if (!engine_->thread.wait(QDeadlineTimer(kEndWaitMs))) {
-        static std::vector<std::unique_ptr<Engine>> stuck;
-        stuck.push_back(std::move(engine_));
+        // Never destroyed, not even at exit: a thread still running must
+        // not be.
+        static auto *stuck = new std::vector<Engine *>;
+        stuck->push_back(engine_.release());
     }
 }
 
