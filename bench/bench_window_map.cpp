@@ -4,7 +4,9 @@
 //   quorvel             to its main window (not the loading window)
 //   bare window + key   a plain Qt window that first opens the same file with its key
 //   bare window         the same without the file
-// Needs an X server (run it under xvfb-run); prints medians of the runs.
+// Needs an X server (run it under xvfb-run); prints medians of the runs: the
+// time to the window, and the processor time the program has used by then,
+// which is what the time comes to when other work keeps the processors busy.
 //
 //   bench_window_map [RUNS] [STUDENTS] [OTHER-QUORVEL...]
 //
@@ -50,7 +52,22 @@ struct Subject {
     std::vector<std::string> arguments;
     std::string title;  // of the window whose mapping ends the run
     std::vector<double> ms;
+    std::vector<double> cpuMs;  // processor time of all its threads by then
 };
+
+// The processor time the process has had so far, all its threads together,
+// in milliseconds (the scheduler's own account, in nanoseconds).
+double processorMs(pid_t pid)
+{
+    double ns = 0;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(task + QStringLiteral("/schedstat")));
+        if (stat.open(QIODevice::ReadOnly))
+            ns += stat.readAll().split(' ').value(0).toDouble();
+    }
+    return ns / 1e6;
+}
 
 // The window's title as the toolkit sets it (_NET_WM_NAME, UTF-8).
 std::string titleOf(Display *display, Window window)
@@ -71,8 +88,10 @@ std::string titleOf(Display *display, Window window)
 }
 
 // Starts the subject, waits for its window, ends it. Milliseconds from the
-// start to the MapNotify; negative when it never came.
-double timeToMap(Display *display, const Subject &s, const std::vector<std::string> &environment)
+// start to the MapNotify (and, in *cpuMs, its processor time by then);
+// negative when it never came.
+double timeToMap(Display *display, const Subject &s, const std::vector<std::string> &environment,
+                 double *cpuMs = nullptr)
 {
     std::vector<char *> argv{const_cast<char *>(s.program.c_str())};
     for (const std::string &a : s.arguments)
@@ -102,8 +121,11 @@ double timeToMap(Display *display, const Subject &s, const std::vector<std::stri
         }
         XEvent event;
         XNextEvent(display, &event);
-        if (event.type == MapNotify && titleOf(display, event.xmap.window) == s.title)
+        if (event.type == MapNotify && titleOf(display, event.xmap.window) == s.title) {
             ms = quorvel::bench::millisecondsSince(start);
+            if (cpuMs)
+                *cpuMs = processorMs(pid);
+        }
     }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
@@ -143,7 +165,7 @@ int main(int argc, char *argv[])
         std::filesystem::copy_file(db.path(), folder + "/xsdata.d");
         subjects.push_back({subjects.empty() ? std::string("quorvel")
                                              : "quorvel (" + std::to_string(subjects.size() + 1) + ")",
-                            folder + "/quorvel", {}, "QuorvelV1.0", {}});
+                            folder + "/quorvel", {}, "QuorvelV1.0", {}, {}});
     }
     std::vector<std::string> environment;
     for (char **e = environ; *e; ++e)
@@ -154,8 +176,8 @@ int main(int argc, char *argv[])
 
     const std::string bare = (bin + QStringLiteral("/bare_window")).toStdString();
     const std::size_t bareWithKey = subjects.size();
-    subjects.push_back({"bare window + key", bare, {db.path()}, "bare", {}});
-    subjects.push_back({"bare window", bare, {"--no-file"}, "bare", {}});
+    subjects.push_back({"bare window + key", bare, {db.path()}, "bare", {}, {}});
+    subjects.push_back({"bare window", bare, {"--no-file"}, "bare", {}, {}});
     std::printf("bench_window_map: %d runs each, in turns; %d students in xsdata.d (%.1f MiB)\n",
                 runs, students,
                 static_cast<double>(QFile(QString::fromStdString(db.path())).size()) / 1048576.0);
@@ -164,19 +186,21 @@ int main(int argc, char *argv[])
         timeToMap(display, s, environment);
     for (int r = 0; r < runs; ++r)
         for (Subject &s : subjects) {
-            const double ms = timeToMap(display, s, environment);
+            double cpu = 0;
+            const double ms = timeToMap(display, s, environment, &cpu);
             if (ms < 0) {
                 std::fprintf(stderr, "%s: no window mapped\n", s.label.c_str());
                 return 1;
             }
             s.ms.push_back(ms);
+            s.cpuMs.push_back(cpu);
             usleep(100000);
         }
     for (std::size_t i = 0; i < subjects.size(); ++i) {
         const Subject &s = subjects[i];
-        std::printf("  %-20s median %7.1f ms   min %7.1f   max %7.1f", s.label.c_str(),
-                    quorvel::bench::median(s.ms), quorvel::bench::minimum(s.ms),
-                    quorvel::bench::maximum(s.ms));
+        std::printf("  %-20s median %7.1f ms   min %7.1f   max %7.1f   processor %6.1f ms",
+                    s.label.c_str(), quorvel::bench::median(s.ms), quorvel::bench::minimum(s.ms),
+                    quorvel::bench::maximum(s.ms), quorvel::bench::median(s.cpuMs));
         if (i < bareWithKey)
             std::printf("   %.2f x the bare window + key",
                         quorvel::bench::median(s.ms) / quorvel::bench::median(subjects[bareWithKey].ms));
