@@ -379,8 +379,8 @@ void Classroom::toggleAbsence()
     const ClassMember m = draw_.member(p);
     draw_.markAbsent(p, absent);
     const std::string day = today().toString(Qt::ISODate).toStdString();
-    persist([grade = grade_, className = className_, student = store::MarkedStudent{m.key, m.storedName},
-             day, absent](store::Connection &c) {
+    const store::MarkedStudent student{m.key, m.storedName};
+    persist([grade = grade_, className = className_, student, day, absent](store::Connection &c) {
         store::setAbsent(c, grade, className, student, day, absent);
     });
     showName(shownName_);

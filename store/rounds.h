@@ -26,10 +26,12 @@ class Connection;
 Value markKey(const Value &stored);
 
 // A student as these tables name one: the row's key in `student`, and the name
-// it had when marked, as stored. A key whose name no longer matches belongs to
-// another student (keys are reused after the table was emptied by an import).
+// it had when marked. A key whose name no longer matches belongs to another
+// student (keys are reused after the table was emptied by an import).
 struct MarkedStudent {
     std::int64_t key = 0;
+    // Handed in: the name as `student` stores it. Read back: as these tables
+    // keep it (markKey of that).
     Value name;
 };
 
