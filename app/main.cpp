@@ -64,17 +64,7 @@ int main(int argc, char *argv[])
     QApplication::setFont(quorvel::chineseFont(10.5));
     QApplication::setDesktopFileName(QStringLiteral("org.quorvel.Quorvel"));
 
-    // Once the window is up (they cost its start-up some milliseconds, and
-    // nothing before it needs them): the icon, looked up in the icon theme,
-    // and the toolkit's own texts (file dialog, context menus) in Simplified
-    // Chinese; message boxes carry their own button texts.
     QTranslator qtTexts;
-    QTimer::singleShot(0, &app, [&qtTexts] {
-        QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.Quorvel")));
-        if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            QApplication::installTranslator(&qtTexts);
-    });
 
     quorvel::QtMessageBox messages;
     quorvel::QtFileDialog files;
@@ -105,5 +95,15 @@ int main(int argc, char *argv[])
         return 1;
     quorvel::centreOnScreen(&main);
     main.show();
+    // Once the window is up (they cost its start-up some milliseconds, and
+    // nothing before it needs them): the icon, looked up in the icon theme,
+    // and the toolkit's own texts (file dialog, context menus) in Simplified
+    // Chinese; message boxes carry their own button texts.
+    QTimer::singleShot(0, &app, [&qtTexts] {
+        QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.Quorvel")));
+        if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QApplication::installTranslator(&qtTexts);
+    });
     return app.exec();
 }

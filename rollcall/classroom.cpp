@@ -180,17 +180,14 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     });
 
     // The speech engine is made only for names read aloud: at once when that
-    // is on (once the window is up), else when its menu item is first shown.
+    // is on (once the window is up: see eventFilter), else when its menu
+    // item is first shown.
     voiceCheck_ = new QTimer(this);
     voiceCheck_->setInterval(250);
     connect(voiceCheck_, &QTimer::timeout, this, [this] {
         if (!menu_->isVisible() || speech_.available())
             voiceCheck_->stop();
         refreshReadAloud();
-    });
-    QTimer::singleShot(0, this, [this] {
-        if (readAloud())
-            speech_.prepare();
     });
 
     draw_.setKeepsRound(fairDraw());
@@ -528,8 +525,12 @@ bool Classroom::eventFilter(QObject *watched, QEvent *event)
     if (watched == showtime_ && (event->type() == QEvent::ShowToParent
                                  || event->type() == QEvent::HideToParent))
         countdownShown();
-    else if (watched == &main_ && event->type() == QEvent::Show && !lastButton_)
-        restFocus();  // a remote works at once: the focus rests on the draw button
+    else if (watched == &main_ && event->type() == QEvent::Show) {
+        if (!lastButton_)
+            restFocus();  // a remote works at once: the focus rests on the draw button
+        if (readAloud())
+            QTimer::singleShot(0, this, [this] { speech_.prepare(); });
+    }
     else if (watched == &main_ && event->type() == QEvent::WindowUnblocked)
         restFocus();  // a dialog closed: back to the button used last
     return QObject::eventFilter(watched, event);
