@@ -64,8 +64,6 @@ int main(int argc, char *argv[])
     QApplication::setFont(quorvel::chineseFont(10.5));
     QApplication::setDesktopFileName(QStringLiteral("org.quorvel.Quorvel"));
 
-    QTranslator qtTexts;
-
     quorvel::QtMessageBox messages;
     quorvel::QtFileDialog files;
     quorvel::SystemClock clock;
@@ -99,6 +97,7 @@ int main(int argc, char *argv[])
     // nothing before it needs them): the icon, looked up in the icon theme,
     // and the toolkit's own texts (file dialog, context menus) in Simplified
     // Chinese; message boxes carry their own button texts.
+    QTranslator qtTexts;
     QTimer::singleShot(0, &app, [&qtTexts] {
         QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.Quorvel")));
         if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
