@@ -19,8 +19,12 @@ PACKAGES=(
   libxlsxwriter-dev
   libfreexl-dev python3-xlwt
   libzip-dev libxml2-dev
-  # Qt TextToSpeech; its headers need QtQmlIntegration from qt6-declarative-dev
-  qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin speech-dispatcher espeak-ng
+  # Qt TextToSpeech; its headers need QtQmlIntegration from qt6-declarative-dev;
+  # speech-dispatcher speaks Chinese through its espeak-ng module
+  qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin speech-dispatcher
+  speech-dispatcher-espeak-ng espeak-ng
+  # bench_window_map watches the X server for the main window
+  libx11-dev
   fonts-noto-cjk
   desktop-file-utils appstream
   python3-openpyxl

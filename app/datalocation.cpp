@@ -5,7 +5,11 @@
 #include "store/schema.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <filesystem>
+#include <system_error>
 
 namespace quorvel {
 
@@ -44,6 +48,15 @@ DataFacts probeDataFacts(const QString &programDirectory)
                          ? xdg
                          : QDir(QDir::homePath()).filePath(QStringLiteral(".local/share"));
     return facts;
+}
+
+QString runningProgramDirectory()
+{
+    std::error_code ec;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || !program.has_parent_path())
+        return {};
+    return QFile::decodeName(QByteArray::fromStdString(program.parent_path().string()));
 }
 
 bool offerNewDatabase(const DataLocation &location, MessageBox &messages)

@@ -35,6 +35,10 @@ DataLocation chooseDataLocation(const DataFacts &facts);
 // The facts for this process: the file system and the environment.
 DataFacts probeDataFacts(const QString &programDirectory);
 
+// The folder that holds this program, as the system names it, known before
+// the application object exists; empty when the system does not say.
+QString runningProgramDirectory();
+
 inline const QString kAskCreateDatabase =
     QStringLiteral("没有找到数据库文件，是否新建一个空的数据库？");
 inline const QString kCreateDatabaseFailed = QStringLiteral("无法新建数据库文件：");

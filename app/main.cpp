@@ -21,9 +21,12 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QSettings>
+#include <QTimer>
 #include <QTranslator>
 
 #include <cstdio>
+#include <memory>
+#include <optional>
 
 int main(int argc, char *argv[])
 {
@@ -38,6 +41,16 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // Most of the start-up's wait is the file's key being derived: that runs
+    // on a thread of its own while the toolkit and the windows come up.
+    QString programDirectory = quorvel::runningProgramDirectory();
+    std::optional<quorvel::DataLocation> data;
+    std::unique_ptr<quorvel::store::Store> store;
+    if (!programDirectory.isEmpty()) {
+        data = quorvel::chooseDataLocation(quorvel::probeDataFacts(programDirectory));
+        store = std::make_unique<quorvel::store::Store>(data->directory.toStdString());
+        store->openInAdvance();
+    }
     QApplication app(argc, argv);
     if (argc > 1) {  // what the toolkit did not take either
         std::fputs(quorvel::unknownArgumentText(QString::fromLocal8Bit(argv[1]))
@@ -48,19 +61,13 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Quorvel"));
     QApplication::setFont(quorvel::chineseFont(10.5));
     QApplication::setDesktopFileName(QStringLiteral("org.quorvel.Quorvel"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.Quorvel")));
-
-    // The toolkit's own texts (file dialog, context menus) in Simplified Chinese.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
 
     quorvel::QtMessageBox messages;
     quorvel::QtFileDialog files;
     quorvel::SystemClock clock;
     quorvel::SplitMixRandom random;
-    const QString programDirectory = QCoreApplication::applicationDirPath();
+    if (programDirectory.isEmpty())
+        programDirectory = QCoreApplication::applicationDirPath();
     quorvel::ProcessWorkbookReader workbookReader(
         quorvel::ProcessWorkbookReader::programIn(programDirectory));
     quorvel::XlsxWorkbookWriter workbookWriter;
@@ -68,20 +75,32 @@ int main(int argc, char *argv[])
     const quorvel::Services services{messages, files, clock, random, programDirectory,
                                      &workbookReader, &workbookWriter, &launcher};
 
-    const quorvel::DataLocation data =
-        quorvel::chooseDataLocation(quorvel::probeDataFacts(services.programDirectory));
-    if (!quorvel::offerNewDatabase(data, messages))
+    if (!data)
+        data = quorvel::chooseDataLocation(quorvel::probeDataFacts(services.programDirectory));
+    if (!quorvel::offerNewDatabase(*data, messages))
         return 1;
-    quorvel::store::Store store(data.directory.toStdString());
-    quorvel::MainWindow main(store, services);
-    quorvel::connectDialogs(main, store, services);
+    if (!store)
+        store = std::make_unique<quorvel::store::Store>(data->directory.toStdString());
+    quorvel::MainWindow main(*store, services);
+    quorvel::connectDialogs(main, *store, services);
     // The classroom options are remembered between runs.
     QSettings settings;
     quorvel::QtSpeech speech;
-    quorvel::Classroom classroom(main, store, services, speech, settings);
+    quorvel::Classroom classroom(main, *store, services, speech, settings);
     if (!main.load())
         return 1;
     quorvel::centreOnScreen(&main);
     main.show();
+    // Once the window is up (they cost its start-up some milliseconds, and
+    // nothing before it needs them): the icon, looked up in the icon theme,
+    // and the toolkit's own texts (file dialog, context menus) in Simplified
+    // Chinese; message boxes carry their own button texts.
+    QTranslator qtTexts;
+    QTimer::singleShot(0, &app, [&qtTexts] {
+        QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.Quorvel")));
+        if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QApplication::installTranslator(&qtTexts);
+    });
     return app.exec();
 }

@@ -46,8 +46,9 @@ public slots:
     // "确  定": the chosen class's students, one row each, in the grid.
     void showClass();
     // "导出至Excel": the grid, under the chosen grade and class, into a new
-    // workbook opened in the spreadsheet program (or saved where the teacher
-    // says when there is none).
+    // workbook opened in the spreadsheet program: LibreOffice, else WPS 表格.
+    // When none is installed, or every one fails to start, the workbook is
+    // saved where the teacher says, after being told why.
     void exportToWorkbook();
     // "评价历史" of the student in this grid row (1 and up), opened over the
     // dialog without blocking; nothing for the header row or an empty row.
@@ -61,10 +62,8 @@ private:
     void load(const std::vector<Choice> &grades, const std::vector<Choice> &classes);
 
     // The sheet of an export: the title merged over the grid's width, then
-    // every grid row, header first, framed.
+    // every grid row, header first, framed; the tallies as numbers.
     Sheet evaluationSheet(const QString &title) const;
-    // Writes the sheet where the teacher chooses; false after a cancel.
-    bool saveWorkbook(const Sheet &sheet, const QString &grade, const QString &className);
 
     store::Store &store_;
     Services services_;

@@ -14,8 +14,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <QTextBoundaryFinder>
+
+#include <array>
+#include <charconv>
+#include <memory>
 
 namespace quorvel {
 
@@ -24,10 +30,27 @@ namespace {
 const QString kExportFailed = QStringLiteral("导出失败：");
 const QString kSavedTo = QStringLiteral("评价数据已保存至：");
 const QString kWhereToSave = QStringLiteral("没有找到电子表格程序，请选择评价数据的保存位置");
+const QString kNotOpened = QStringLiteral("无法在电子表格程序中打开评价数据：");
+const QString kSaveInstead = QStringLiteral("\n请选择评价数据的保存位置。");
+const QString kWhereToSaveInstead = QStringLiteral("请选择评价数据的保存位置");
 
-// The spreadsheet programs that open a workbook as a new, untitled document
-// with "-n", in the order they are looked for.
-const QStringList kSpreadsheetPrograms{QStringLiteral("libreoffice"), QStringLiteral("soffice")};
+// The grid's columns from 优秀 to 倒扣学分: the tallies.
+constexpr int kFirstTally = 3;
+
+// The spreadsheet programs, in the order they are tried, with what makes each
+// open the workbook: LibreOffice as a new, untitled document ("-n"), so that
+// saving asks for a name; WPS 表格 as the file itself.
+struct SpreadsheetProgram {
+    QStringList names;
+    QStringList options;
+};
+const std::array<SpreadsheetProgram, 2> kSpreadsheetPrograms{{
+    {{QStringLiteral("libreoffice"), QStringLiteral("soffice")}, {QStringLiteral("-n")}},
+    {{QStringLiteral("et"), QStringLiteral("wps")}, {}},
+}};
+
+// The longest file name, in bytes, that Linux file systems take.
+constexpr int kMaxFileNameBytes = 255;
 
 // Workbooks handed to the spreadsheet program are read by it at its start;
 // the ones left from earlier days are no longer needed.
@@ -56,14 +79,116 @@ QString newWorkbookPath()
     return reserved.fileName();
 }
 
-// grade + class + date, without the characters a file name cannot hold.
+// The longest start of text, cut between characters as shown (never inside
+// one, nor between a character and its marks), that takes at most maxBytes
+// bytes in UTF-8.
+QString startWithin(const QString &text, int maxBytes)
+{
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype fits = 0;
+    for (qsizetype at = graphemes.toNextBoundary(); at != -1; at = graphemes.toNextBoundary()) {
+        if (text.left(at).toUtf8().size() > maxBytes)
+            break;
+        fits = at;
+    }
+    return text.left(fits);
+}
+
+// grade + class + date, without the characters a file name cannot hold, the
+// grade and class shortened where the whole would be too long a file name.
 QString suggestedFileName(const QString &grade, const QString &className)
 {
-    QString name = grade + className + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+    QString name = grade + className;
     for (QChar &ch : name)
         if (ch.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(ch))
             ch = u'_';
-    return name + QStringLiteral(".xlsx");
+    const QString ending =
+        QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".xlsx");
+    return startWithin(name, kMaxFileNameBytes - static_cast<int>(ending.toUtf8().size())) + ending;
+}
+
+// The number a tally's text stands for, when it is written as a number is
+// shown ("0", "12", "-2.25": no blank, plus, exponent, leading zero or
+// trailing zero of a fraction) and a workbook holds it exactly.
+std::optional<double> plainNumber(const QString &text)
+{
+    static const QRegularExpression plain(QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]*[1-9])?$"));
+    if (text == QLatin1String("-0") || !plain.match(text).hasMatch())
+        return std::nullopt;
+    const QByteArray digits = text.toLatin1();
+    double value = 0;
+    const char *end = digits.constData() + digits.size();
+    if (std::from_chars(digits.constData(), end, value).ptr != end)
+        return std::nullopt;
+    // The shortest digits that read back as the same double must be the text.
+    char shortest[400];
+    const auto written =
+        std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::fixed);
+    if (written.ec != std::errc() || QByteArray(shortest, written.ptr - shortest) != digits)
+        return std::nullopt;
+    return value;
+}
+
+// Writes the sheet where the teacher chooses; false after a cancel. Throws.
+bool saveWorkbook(const Services &services, const Sheet &sheet, const QString &grade,
+                  const QString &className, const QString &caption)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    const QString path = services.files.saveFile(
+        caption, QStringLiteral("Excel工作簿"), QStringLiteral("*.xlsx"),
+        QDir(folder).filePath(suggestedFileName(grade, className)));
+    if (path.isEmpty())
+        return false;
+    services.workbookWriter->write(path, sheet);
+    services.messages.show(kSavedTo + QDir::toNativeSeparators(path), MessageStyle::Information);
+    return true;
+}
+
+// Opens the sheet in the first spreadsheet program from the `from`th on that
+// is installed and starts; a program that fails counts as missing. Without
+// one, asks where to save it, saying why (notOpened) when programs failed.
+// Throws; a report of a failed program comes later, on the event loop, and
+// is handled there.
+void openOrSave(const Services &services, const std::shared_ptr<const Sheet> &sheet,
+                const QString &grade, const QString &className, std::size_t from,
+                const QString &notOpened)
+{
+    for (std::size_t i = from; i < kSpreadsheetPrograms.size(); ++i) {
+        const QString program = services.launcher->findProgram(kSpreadsheetPrograms[i].names);
+        if (program.isEmpty())
+            continue;
+        const QString written = newWorkbookPath();
+        try {
+            services.workbookWriter->write(written, *sheet);
+        } catch (...) {
+            QFile::remove(written);
+            throw;
+        }
+        // Written to be opened, not kept: a program that opens the file
+        // itself (WPS) cannot save over it, and asks where to save.
+        QFile::setPermissions(written, QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup
+                                           | QFile::ReadOther);
+        services.launcher->start(
+            program, kSpreadsheetPrograms[i].options + QStringList{written},
+            [=](const QString &reason) {
+                // Nothing opened it: a file left in the program's folder is of no use.
+                QFile::remove(written);
+                try {
+                    openOrSave(services, sheet, grade, className, i + 1,
+                               notOpened.isEmpty() ? reason : notOpened + u'；' + reason);
+                } catch (const std::exception &e) {
+                    services.messages.show(kExportFailed + QString::fromUtf8(e.what()),
+                                           MessageStyle::Error);
+                }
+            });
+        return;
+    }
+    if (!notOpened.isEmpty())
+        services.messages.show(kNotOpened + notOpened + kSaveInstead, MessageStyle::Error);
+    saveWorkbook(services, *sheet, grade, className,
+                 notOpened.isEmpty() ? kWhereToSave : kWhereToSaveInstead);
 }
 
 } // namespace
@@ -83,9 +208,16 @@ Sheet BrowseDialog::evaluationSheet(const QString &title) const
     framed.framed = true;
     const int rows = Grid1->Rows();
     sheet.cells.reserve(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns));
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c)
-            sheet.cells.push_back({r + 1, c, Grid1->TextMatrix(r, c), framed});
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            Sheet::Cell cell{r + 1, c, Grid1->TextMatrix(r, c), framed, std::nullopt};
+            // The tallies as numbers, so that a sum over them counts; the
+            // header, names, grades and classes stay text, digits or not.
+            if (r > 0 && c >= kFirstTally)
+                cell.number = plainNumber(cell.text);
+            sheet.cells.push_back(std::move(cell));
+        }
+    }
     return sheet;
 }
 
@@ -93,43 +225,14 @@ void BrowseDialog::exportToWorkbook()
 {
     const QString grade = ComboBox1->currentText();
     const QString className = ComboBox2->currentText();
-    QString written;
     try {
         if (!services_.workbookWriter || !services_.launcher)
             throw WorkbookWriteError("没有可用的工作簿写入程序");
-        const Sheet sheet = evaluationSheet(grade + u' ' + className);
-        const QString program = services_.launcher->findProgram(kSpreadsheetPrograms);
-        if (program.isEmpty()) {
-            saveWorkbook(sheet, grade, className);
-            return;
-        }
-        written = newWorkbookPath();
-        services_.workbookWriter->write(written, sheet);
-        QString reason;
-        if (!services_.launcher->startDetached(program, {QStringLiteral("-n"), written}, &reason))
-            throw WorkbookWriteError(reason.toStdString());
+        const auto sheet = std::make_shared<const Sheet>(evaluationSheet(grade + u' ' + className));
+        openOrSave(services_, sheet, grade, className, 0, QString());
     } catch (const std::exception &e) {
-        // Nothing opened it: a file left in the program's folder is of no use.
-        if (!written.isEmpty())
-            QFile::remove(written);
         services_.messages.show(kExportFailed + QString::fromUtf8(e.what()), MessageStyle::Error);
     }
-}
-
-bool BrowseDialog::saveWorkbook(const Sheet &sheet, const QString &grade,
-                                const QString &className)
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::homePath();
-    const QString path = services_.files.saveFile(
-        kWhereToSave, QStringLiteral("Excel工作簿"), QStringLiteral("*.xlsx"),
-        QDir(folder).filePath(suggestedFileName(grade, className)));
-    if (path.isEmpty())
-        return false;
-    services_.workbookWriter->write(path, sheet);
-    services_.messages.show(kSavedTo + QDir::toNativeSeparators(path), MessageStyle::Information);
-    return true;
 }
 
 } // namespace quorvel

@@ -22,6 +22,7 @@
 #include <charconv>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 
 namespace quorvel {
 
@@ -184,8 +185,18 @@ long ImportDialog::importWorkbook(const QString &path)
     QElapsedTimer sinceRepaint;
     sinceRepaint.start();
 
+    // The backup counts only once the import it was made for has committed:
+    // until then it is removed on any failure, and no older one is evicted.
+    struct UnlessKept {
+        std::string path;
+        ~UnlessKept()
+        {
+            if (!path.empty())
+                ::unlink(path.c_str());
+        }
+    } backup;
     if (clear)
-        backUpDatabase();
+        backup.path = backUpDatabase();
     store::StudentImport import(*store_.conn, clear);
     SheetRow row;
     sheet->nextRow(row);  // row 1 holds the titles and is not read
@@ -207,11 +218,15 @@ long ImportDialog::importWorkbook(const QString &path)
         ++r;
     }
     import.commit();
+    if (clear) {
+        backup.path.clear();
+        store::removeOldBackups(store_.conn->path());
+    }
     showProgress(r - 1, false);
     return import.added();
 }
 
-void ImportDialog::backUpDatabase()
+std::string ImportDialog::backUpDatabase()
 {
     // Named by the second it was taken; a second backup within the same
     // second takes the next free second, so no backup is ever overwritten.
@@ -221,8 +236,7 @@ void ImportDialog::backUpDatabase()
         const QString stamp = now.addSecs(later).toString(QStringLiteral("yyyyMMdd-HHmmss"));
         if (later < 60 && QFileInfo::exists(base + stamp))
             continue;
-        store::backupBeside(*store_.conn, store::kDatabasePassword, stamp.toStdString());
-        return;
+        return store::backupBeside(*store_.conn, store::kDatabasePassword, stamp.toStdString());
     }
 }
 

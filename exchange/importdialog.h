@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <string>
 
 class QLabel;
 class QProgressBar;
@@ -37,8 +38,9 @@ private:
     // The progress bar's range for rows 2 to lastRow.
     void showRowCount(int lastRow);
     void showProgress(int value, bool force);
-    // Copies the database beside itself before the table is emptied; throws.
-    void backUpDatabase();
+    // Copies the database beside itself before the table is emptied and
+    // returns the copy's path; throws.
+    std::string backUpDatabase();
 
     store::Store &store_;
     Services services_;

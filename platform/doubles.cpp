@@ -1,5 +1,7 @@
 #include "platform/doubles.h"
 
+#include <QTimer>
+
 namespace quorvel {
 
 Answer ScriptedMessageBox::show(const QString &text, MessageStyle style)
@@ -49,16 +51,13 @@ QString ScriptedLauncher::findProgram(const QStringList &names) const
     return {};
 }
 
-bool ScriptedLauncher::startDetached(const QString &program, const QStringList &arguments,
-                                     QString *reason)
+void ScriptedLauncher::start(const QString &program, const QStringList &arguments,
+                             Failed failed)
 {
-    if (!failure.isEmpty()) {
-        if (reason)
-            *reason = failure;
-        return false;
-    }
     started.push_back({program, arguments});
-    return true;
+    if (!failure.isEmpty() && failed)
+        QTimer::singleShot(0, &alive_,
+                           [failed = std::move(failed), reason = failure] { failed(reason); });
 }
 
 double ScriptedRandom::next()

@@ -58,17 +58,20 @@ public:
 class ScriptedLauncher final : public Launcher {
 public:
     QString findProgram(const QStringList &names) const override;
-    bool startDetached(const QString &program, const QStringList &arguments,
-                       QString *reason) override;
+    void start(const QString &program, const QStringList &arguments, Failed failed) override;
 
     QStringList installed;
-    // When set, every start fails with this reason.
+    // When set, every start fails with this reason, reported on the event
+    // loop as the real one does.
     QString failure;
     struct Start {
         QString program;
         QStringList arguments;
     };
     std::vector<Start> started;
+
+private:
+    QObject alive_;  // no report outlives the launcher
 };
 
 class ManualClock final : public Clock {
@@ -90,6 +93,7 @@ public:
 // Speech that only records what it was asked to say.
 class RecordingSpeech final : public Speech {
 public:
+    void prepare() override { ++prepared; }
     bool available() const override { return hasVoice; }
     QString whyUnavailable() const override { return hasVoice ? QString() : reason; }
     void say(const QString &text) override { said.push_back(text); }
@@ -97,6 +101,7 @@ public:
     bool hasVoice = true;
     QString reason = QStringLiteral("没有可用的中文语音");
     std::vector<QString> said;
+    int prepared = 0;
 };
 
 } // namespace quorvel

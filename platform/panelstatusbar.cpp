@@ -1,25 +1,52 @@
 #include "platform/panelstatusbar.h"
 
+#include <QEvent>
 #include <QLabel>
 
 namespace quorvel {
+
+namespace {
+
+constexpr int kFrame = QFrame::Panel | QFrame::Sunken;
+
+} // namespace
 
 PanelStatusBar::PanelStatusBar(const std::array<int, kPanels> &widths, QWidget *parent)
     : QStatusBar(parent)
 {
     setSizeGripEnabled(false);
+    // Without the grip the last panel would touch the window's edge: keep the
+    // margin the bar leaves on the left.
+    setContentsMargins(0, 0, 2, 0);
     for (int i = 0; i < kPanels; ++i) {
         auto *panel = new QLabel(this);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setFrameStyle(kFrame);
         panel->setTextFormat(Qt::PlainText);
-        panel->setMinimumWidth(widths[static_cast<std::size_t>(i)]);
-        // The last panel takes what is left of the bar.
-        if (i < kPanels - 1)
-            panel->setMaximumWidth(widths[static_cast<std::size_t>(i)]);
-        addWidget(panel, i == kPanels - 1 ? 1 : 0);
+        // The width comes from the share, never from the text shown.
+        panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        addWidget(panel, widths[static_cast<std::size_t>(i)]);
         panels_[static_cast<std::size_t>(i)] = panel;
     }
+    fixPanelHeight();
+}
+
+void PanelStatusBar::fixPanelHeight()
+{
+    QLabel probe;
+    probe.setFrameStyle(kFrame);
+    probe.setFont(font());
+    probe.setText(QStringLiteral("倒扣学分：-0123456789.5"));
+    const int height = probe.sizeHint().height();
+    for (QLabel *panel : panels_)
+        panel->setFixedHeight(height);
+}
+
+void PanelStatusBar::changeEvent(QEvent *event)
+{
+    QStatusBar::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        fixPanelHeight();
 }
 
 QLabel *PanelStatusBar::label(int panel) const

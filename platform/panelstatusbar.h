@@ -8,7 +8,10 @@ class QLabel;
 
 namespace quorvel {
 
-// A status bar of five text panels, numbered 1 to 5 from the left.
+// A status bar of five text panels, numbered 1 to 5 from the left. The panels
+// share the bar's width in the proportions of their designed widths, so all
+// five show whatever the bar's width, and keep one height whatever they show,
+// so the window's layout never moves as texts change.
 class PanelStatusBar : public QStatusBar {
     Q_OBJECT
 public:
@@ -23,8 +26,13 @@ public:
     // What each panel is called while it is still empty.
     void setPanelNames(const std::array<QString, kPanels> &names);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     QLabel *label(int panel) const;
+    // Every panel as high as one holding a label and its number takes.
+    void fixPanelHeight();
     std::array<QLabel *, kPanels> panels_{};
 };
 

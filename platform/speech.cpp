@@ -1,11 +1,15 @@
 #include "platform/speech.h"
 
+#include <QDeadlineTimer>
 #include <QLocale>
 #include <QMetaObject>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QTextToSpeech>
 #include <QThread>
+#include <QVoice>
+
+#include <vector>
 
 namespace quorvel {
 
@@ -16,6 +20,13 @@ bool isChinese(const QLocale &locale)
     return locale.language() == QLocale::Chinese;
 }
 
+// How long the end of the program waits for the speech thread.
+constexpr int kEndWaitMs = 1000;
+
+// What the teacher installs for names read aloud.
+const QString kInstall = QStringLiteral(
+    "请安装 speech-dispatcher、speech-dispatcher-espeak-ng 和 espeak-ng。");
+
 } // namespace
 
 struct QtSpeech::Engine {
@@ -24,7 +35,7 @@ struct QtSpeech::Engine {
     QTextToSpeech *tts = nullptr;
     mutable QMutex mutex;
     bool ready = false;
-    QString why = QStringLiteral("正在查找中文语音……");
+    QString why = QStringLiteral("正在查找中文语音……如果一直找不到，") + kInstall;
 
     void setState(bool isReady, const QString &reason)
     {
@@ -37,9 +48,9 @@ struct QtSpeech::Engine {
     void chooseVoice()
     {
         if (tts->state() == QTextToSpeech::Error) {
-            QString reason = QStringLiteral("语音引擎无法启动，请安装 speech-dispatcher 和 espeak-ng。");
+            QString reason = QStringLiteral("语音引擎无法启动。") + kInstall;
             if (!tts->errorString().isEmpty())
-                reason += QStringLiteral("（") + tts->errorString() + QStringLiteral("）");
+                reason += QStringLiteral("（引擎报告：") + tts->errorString() + QStringLiteral("）");
             setState(false, reason);
             return;
         }
@@ -55,12 +66,29 @@ struct QtSpeech::Engine {
                 return;
             }
         }
-        setState(false, QStringLiteral("没有可用的中文语音，请安装带中文的 espeak-ng。"));
+        // espeak-ng calls Mandarin "cmn", which the toolkit knows as no
+        // language: its voices are found by name among those without one.
+        if (tts->availableLocales().contains(QLocale::c())) {
+            tts->setLocale(QLocale::c());
+            for (const QVoice &voice : tts->availableVoices()) {
+                if (voice.name().startsWith(QLatin1String("Chinese (Mandarin"))) {
+                    tts->setVoice(voice);
+                    setState(true, {});
+                    return;
+                }
+            }
+        }
+        setState(false, QStringLiteral("没有可用的中文语音。") + kInstall);
     }
 };
 
-QtSpeech::QtSpeech() : engine_(std::make_unique<Engine>())
+QtSpeech::QtSpeech() = default;
+
+void QtSpeech::prepare()
 {
+    if (engine_)
+        return;
+    engine_ = std::make_unique<Engine>();
     Engine *e = engine_.get();
     e->worker = new QObject;
     e->worker->moveToThread(&e->thread);
@@ -68,7 +96,9 @@ QtSpeech::QtSpeech() : engine_(std::make_unique<Engine>())
     e->thread.start();
     QMetaObject::invokeMethod(e->worker, [e] {
         if (QTextToSpeech::availableEngines().isEmpty()) {
-            e->setState(false, QStringLiteral("没有安装语音引擎（Qt TextToSpeech 插件）。"));
+            e->setState(false, QStringLiteral("没有安装朗读所需的语音插件，请安装 "
+                                              "qt6-speech-speechd-plugin、speech-dispatcher、"
+                                              "speech-dispatcher-espeak-ng 和 espeak-ng。"));
             return;
         }
         e->tts = new QTextToSpeech(e->worker);
@@ -80,18 +110,32 @@ QtSpeech::QtSpeech() : engine_(std::make_unique<Engine>())
 
 QtSpeech::~QtSpeech()
 {
+    if (!engine_)
+        return;
     engine_->thread.quit();
-    engine_->thread.wait();
+    // A speech service that never answers (a stuck speech-dispatcher) holds
+    // the thread inside the engine: the program must still be able to end.
+    // Such an engine is left as it is, for the process's end to stop.
+    if (!engine_->thread.wait(QDeadlineTimer(kEndWaitMs))) {
+        // Never destroyed, not even at exit: a thread still running must
+        // not be.
+        static auto *stuck = new std::vector<Engine *>;
+        stuck->push_back(engine_.release());
+    }
 }
 
 bool QtSpeech::available() const
 {
+    if (!engine_)
+        return false;
     QMutexLocker lock(&engine_->mutex);
     return engine_->ready;
 }
 
 QString QtSpeech::whyUnavailable() const
 {
+    if (!engine_)
+        return QStringLiteral("语音引擎尚未启动");
     QMutexLocker lock(&engine_->mutex);
     return engine_->why;
 }
@@ -99,6 +143,8 @@ QString QtSpeech::whyUnavailable() const
 void QtSpeech::say(const QString &text)
 {
     Engine *e = engine_.get();
+    if (!e)
+        return;
     QMetaObject::invokeMethod(e->worker, [e, text] {
         if (e->tts && e->tts->state() != QTextToSpeech::Error) {
             e->tts->stop();

@@ -11,8 +11,11 @@ namespace quorvel {
 class Speech {
 public:
     virtual ~Speech() = default;
+    // Makes the engine, once: nothing of it runs before the first call.
+    virtual void prepare() = 0;
     // Whether a Chinese voice has been found (it may be found a moment after
-    // start-up); while not, whyUnavailable() says why, for the teacher.
+    // prepare()); while not, whyUnavailable() says why, and what to install,
+    // for the teacher.
     virtual bool available() const = 0;
     virtual QString whyUnavailable() const = 0;
     virtual void say(const QString &text) = 0;
@@ -24,6 +27,7 @@ class QtSpeech final : public Speech {
 public:
     QtSpeech();
     ~QtSpeech() override;
+    void prepare() override;
     bool available() const override;
     QString whyUnavailable() const override;
     void say(const QString &text) override;

@@ -149,11 +149,16 @@ void XlsxWorkbookWriter::write(const QString &path, const Sheet &sheet)
                                         static_cast<lxw_col_t>(m.lastColumn),
                                         m.text.toUtf8().constData(), book.format(m.format)),
                   path);
-        for (const Sheet::Cell &c : sheet.cells)
-            check(worksheet_write_string(book.sheet(), static_cast<lxw_row_t>(c.row),
-                                         static_cast<lxw_col_t>(c.column),
-                                         c.text.toUtf8().constData(), book.format(c.format)),
+        for (const Sheet::Cell &c : sheet.cells) {
+            const auto row = static_cast<lxw_row_t>(c.row);
+            const auto column = static_cast<lxw_col_t>(c.column);
+            check(c.number ? worksheet_write_number(book.sheet(), row, column, *c.number,
+                                                    book.format(c.format))
+                           : worksheet_write_string(book.sheet(), row, column,
+                                                    c.text.toUtf8().constData(),
+                                                    book.format(c.format)),
                   path);
+        }
         // Most failures, a file that cannot be created among them, show here.
         const auto [result, savedErrno] = book.close();
         if (result != LXW_NO_ERROR)

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,14 +22,15 @@ struct CellFormat {
 };
 
 // One worksheet, described cell by cell; rows and columns count from 0.
-// Every value is text: a value that looks like a number or a formula is
-// stored as the text it is.
+// A value is stored as the text it is, also one that looks like a number or
+// a formula, unless the cell is given a number.
 struct Sheet {
     struct Cell {
         int row = 0;
         int column = 0;
         QString text;
         CellFormat format;
+        std::optional<double> number;  // when set, stored as this number instead
     };
     // Cells of one row merged into one, showing text.
     struct Merge {

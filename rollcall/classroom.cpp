@@ -39,8 +39,14 @@ const QString kReadAloud = QStringLiteral("朗读姓名");
 const QString kProjector = QStringLiteral("投影视图\tF5");
 const QString kAbsentSuffix = QStringLiteral("（缺席）");
 const QString kAllAbsent = QStringLiteral("这个班的学生都已标记缺席！");
-const QString kUnsaved =
-    QStringLiteral("点名轮次和缺席标记无法写入数据库文件，本次运行中仍然有效。\n");
+const QString kUnsaved = QStringLiteral(
+    "点名轮次和缺席标记暂时无法写入数据库文件，本次运行中仍然有效，"
+    "数据库文件可以写入时再补写。\n");
+const QString kNothingToUndoYet = QStringLiteral("本次运行中还没有可以撤销的评价");
+
+// How long a write of the marks waits for another copy's lock: a draw is not
+// held up for long, and the write is tried again at the next one.
+constexpr int kMarksWaitMs = 250;
 
 const QString kFairDrawKey = QStringLiteral("classroom/fairDraw");
 const QString kReadAloudKey = QStringLiteral("classroom/readAloud");
@@ -52,21 +58,33 @@ T *control(QWidget &window, const char *name)
     return window.findChild<T *>(QLatin1String(name));
 }
 
-QString nameText(const store::Value &v)
-{
-    return QString::fromStdString(store::displayText(v));
-}
+// Lets the connection wait only briefly for a lock while the marks are
+// read or written.
+class BriefWait {
+public:
+    explicit BriefWait(store::Connection &conn) : conn_(conn), saved_(conn.busyTimeout())
+    {
+        conn_.setBusyTimeout(kMarksWaitMs);
+    }
+    ~BriefWait() { conn_.setBusyTimeout(saved_); }
+    BriefWait(const BriefWait &) = delete;
+    BriefWait &operator=(const BriefWait &) = delete;
+
+private:
+    store::Connection &conn_;
+    int saved_;
+};
 
 std::set<std::int64_t> keysOf(const std::vector<store::MarkedStudent> &marked,
-                               const std::map<std::int64_t, std::string> &names)
+                               const std::vector<store::MarkedStudent> &students)
 {
-    std::set<std::int64_t> keys;
-    for (const store::MarkedStudent &m : marked) {
-        const auto it = names.find(m.key);
-        if (it != names.end() && it->second == m.name)
-            keys.insert(m.key);
-    }
-    return keys;
+    const std::vector<std::int64_t> keys = store::stillTheSame(marked, students);
+    return {keys.begin(), keys.end()};
+}
+
+store::Value chosenValue(QComboBox *box)
+{
+    return box->currentIndex() < 0 ? store::Value() : box->currentData().value<store::Value>();
 }
 
 } // namespace
@@ -159,6 +177,17 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
             lastButton_ = b;
     });
 
+    // The speech engine is made only for names read aloud: at once when that
+    // is on (once the window is up: see eventFilter), else when its menu
+    // item is first shown.
+    voiceCheck_ = new QTimer(this);
+    voiceCheck_->setInterval(250);
+    connect(voiceCheck_, &QTimer::timeout, this, [this] {
+        if (!menu_->isVisible() || speech_.available())
+            voiceCheck_->stop();
+        refreshReadAloud();
+    });
+
     draw_.setKeepsRound(fairDraw());
     main_.setObserver(this);
 }
@@ -189,6 +218,8 @@ bool Classroom::readAloud() const
 void Classroom::setReadAloud(bool on)
 {
     settings_.setValue(kReadAloudKey, on);
+    if (on)
+        speech_.prepare();
 }
 
 // ---- the context menu -----------------------------------------------------
@@ -204,6 +235,18 @@ void Classroom::refreshMenu()
     const long shown = shownPosition();
     absenceAction_->setEnabled(shown != 0 && !rolling());
     absenceAction_->setText(shown != 0 && draw_.isAbsent(shown) ? kUnmarkAbsent : kMarkAbsent);
+    speech_.prepare();
+    refreshReadAloud();
+    // A voice is often found a moment after the engine starts.
+    if (!speech_.available())
+        voiceCheck_->start();
+    const bool undoable = main_.undoableEvaluations() > 0;
+    undoAction_->setEnabled(undoable);
+    undoAction_->setToolTip(undoable ? QString() : kNothingToUndoYet);
+}
+
+void Classroom::refreshReadAloud()
+{
     const bool voice = speech_.available();
     readAction_->setEnabled(voice);
     readAction_->setChecked(voice && readAloud());
@@ -212,40 +255,74 @@ void Classroom::refreshMenu()
 
 // ---- rounds and absences --------------------------------------------------
 
-void Classroom::persist(const std::function<void(store::Connection &)> &write)
+void Classroom::persist(Write write)
 {
+    pending_.push_back(std::move(write));
+    writePending();
+    rememberMarks();
+}
+
+bool Classroom::writePending()
+{
+    if (pending_.empty())
+        return true;
     try {
         if (!conn_)
             throw DbError(store::Condition::Usage, 0, "数据库没有打开");
-        write(*conn_);
-        rememberUnsaved();
+        BriefWait brief(*conn_);
+        while (!pending_.empty()) {
+            pending_.front()(*conn_);
+            pending_.erase(pending_.begin());
+        }
+        warnedUnsaved_ = false;
+        return true;
     } catch (const DbError &e) {
-        unsaved_[{grade_, className_}];
-        rememberUnsaved();
         if (!warnedUnsaved_) {
             warnedUnsaved_ = true;
             services_.messages.show(kUnsaved + QString::fromUtf8(e.what()), MessageStyle::Error);
         }
+        return false;
     }
 }
 
-void Classroom::rememberUnsaved()
+void Classroom::rememberMarks()
 {
-    const auto it = unsaved_.find({grade_, className_});
-    if (it != unsaved_.end())
-        it->second = {draw_.drawnKeys(), draw_.absentKeys(), today()};
+    if (draw_.size() != 0)
+        remembered_[{grade_, className_}] = {draw_.marks(), today()};
+}
+
+std::optional<FairDraw::Marks> Classroom::readMarks(const std::vector<ClassMember> &members)
+{
+    if (!conn_ || !writePending())
+        return std::nullopt;
+    std::vector<store::MarkedStudent> students;
+    for (const ClassMember &m : members)
+        students.push_back({m.key, m.storedName});
+    const std::string day = today().toString(Qt::ISODate).toStdString();
+    try {
+        BriefWait brief(*conn_);
+        FairDraw::Marks marks;
+        marks.drawn = keysOf(store::readDrawn(*conn_, grade_, className_), students);
+        marks.absent = keysOf(store::readAbsent(*conn_, day), students);
+        marks.returned = keysOf(store::readReturned(*conn_, grade_, className_, day), students);
+        return marks;
+    } catch (const DbError &) {
+        return std::nullopt;
+    }
 }
 
 void Classroom::startNewRound()
 {
-    const QString grade = control<QComboBox>(main_, "ComboBox1")->currentText();
-    const QString className = control<QComboBox>(main_, "ComboBox2")->currentText();
-    if (grade.isEmpty() || className.isEmpty()) {
+    auto *grades = control<QComboBox>(main_, "ComboBox1");
+    auto *classes = control<QComboBox>(main_, "ComboBox2");
+    if (grades->currentText().isEmpty() || classes->currentText().isEmpty()) {
         services_.messages.show(texts::kNoClassChosen, MessageStyle::Error);
         return;
     }
-    const auto clear = [&](store::Connection &c) {
-        store::clearDrawn(c, grade.toStdString(), className.toStdString());
+    const store::Value grade = chosenValue(grades);
+    const store::Value className = chosenValue(classes);
+    const auto clear = [grade, className](store::Connection &c) {
+        store::clearDrawn(c, grade, className);
     };
     if (conn_ && grade == grade_ && className == className_) {
         draw_.startRound();
@@ -258,6 +335,7 @@ void Classroom::startNewRound()
         const std::shared_ptr<store::Connection> c = store_.conn;
         store_.closeConn();
         clear(*c);
+        remembered_.erase({grade, className});
     } catch (const DbError &e) {
         store_.closeConn();
         services_.messages.show(texts::kDatabaseFailed + QString::fromUtf8(e.what()),
@@ -275,7 +353,7 @@ long Classroom::shownPosition() const
         return 0;
     try {
         const ClassMember &m = draw_.member(p);
-        return rs.key() == m.key && shownName_ == m.name ? p : 0;
+        return rs.key() == m.key && rs.field(store::kName) == m.storedName ? p : 0;
     } catch (const DbError &) {
         return 0;
     }
@@ -294,16 +372,11 @@ void Classroom::toggleAbsence()
         return;
     const bool absent = !draw_.isAbsent(p);
     const ClassMember m = draw_.member(p);
-    // A student drawn while away has not had a turn: the round gives them one.
-    const bool giveTurnBack = absent && draw_.isDrawn(p);
     draw_.markAbsent(p, absent);
-    if (giveTurnBack)
-        draw_.unmarkDrawn(p);
     const std::string day = today().toString(Qt::ISODate).toStdString();
-    persist([&](store::Connection &c) {
-        store::setAbsent(c, {m.key, m.name.toStdString()}, day, absent);
-        if (giveTurnBack)
-            store::removeDrawn(c, grade_.toStdString(), className_.toStdString(), m.key);
+    const store::MarkedStudent student{m.key, m.storedName};
+    persist([grade = grade_, className = className_, student, day, absent](store::Connection &c) {
+        store::setAbsent(c, grade, className, student, day, absent);
     });
     const QString shown = marked(shownName_);
     main_.showName(shown);
@@ -313,47 +386,46 @@ void Classroom::toggleAbsence()
 
 // ---- following the roll calls ---------------------------------------------
 
-void Classroom::classOpened(const QString &grade, const QString &className)
+void Classroom::classOpened(const store::Value &grade, const store::Value &className,
+                            const QString &gradeShown, const QString &classShown)
 {
     grade_ = grade;
     className_ = className;
+    gradeShown_ = gradeShown;
+    classShown_ = classShown;
     conn_ = store_.conn;
     draw_ = FairDraw();
     std::vector<ClassMember> members;
-    std::map<std::int64_t, std::string> names;
     try {
         store::RecordSet &rs = *store_.rs;
         const int nameColumn = rs.columnIndex(store::kName);
         for (long p = 1; p <= rs.recordCount(); ++p) {
             rs.setAbsolutePosition(p);
-            ClassMember m{rs.key(), nameText(rs.field(nameColumn))};
-            names[m.key] = m.name.toStdString();
-            members.push_back(std::move(m));
+            const store::Value &name = rs.field(nameColumn);
+            members.push_back({rs.key(), name, shownText(name)});
         }
         rs.moveFirst();
     } catch (const DbError &) {
         return;  // the roll call itself reports what is wrong with rs
     }
-    std::set<std::int64_t> drawn, absent;
-    try {
-        if (conn_) {
-            drawn = keysOf(store::readDrawn(*conn_, grade.toStdString(), className.toStdString()),
-                           names);
-            absent = keysOf(store::readAbsent(*conn_, today().toString(Qt::ISODate).toStdString()),
-                            names);
+    // The file's marks, which other copies share; while it cannot be read or
+    // still refuses this run's changes, the marks as last known here.
+    std::optional<FairDraw::Marks> marks = readMarks(members);
+    if (!marks) {
+        marks.emplace();
+        if (const auto it = remembered_.find({grade_, className_}); it != remembered_.end()) {
+            marks = it->second.marks;
+            if (it->second.day != today()) {
+                marks->absent.clear();
+                marks->returned.clear();
+            }
         }
-    } catch (const DbError &) {
-        // Without what the file remembers, every student counts as present
-        // and not yet drawn.
     }
-    if (const auto it = unsaved_.find({grade, className}); it != unsaved_.end()) {
-        drawn = it->second.drawn;
-        absent = it->second.day == today() ? it->second.absent : std::set<std::int64_t>{};
-    }
-    draw_ = FairDraw(std::move(members), drawn, absent);
+    draw_ = FairDraw(std::move(members), *marks);
     draw_.setKeepsRound(fairDraw());
+    rememberMarks();
     if (projector_)
-        projector_->setClassText(grade_ + u' ' + className_);
+        projector_->setClassText(gradeShown_ + u' ' + classShown_);
 }
 
 bool Classroom::drawMayStart()
@@ -368,8 +440,8 @@ bool Classroom::drawMayStart()
     if (draw_.keepsRound() && draw_.eligibleCount() == 0) {
         // Everyone present has had a turn: a new round starts by itself.
         draw_.startRound();
-        persist([&](store::Connection &c) {
-            store::clearDrawn(c, grade_.toStdString(), className_.toStdString());
+        persist([grade = grade_, className = className_](store::Connection &c) {
+            store::clearDrawn(c, grade, className);
         });
     }
     return true;
@@ -394,9 +466,9 @@ void Classroom::drawEnded()
     const ClassMember m = draw_.member(p);
     if (draw_.keepsRound() && !draw_.isDrawn(p)) {
         draw_.markDrawn(p);
-        persist([&](store::Connection &c) {
-            store::addDrawn(c, grade_.toStdString(), className_.toStdString(),
-                            {m.key, m.name.toStdString()});
+        persist([grade = grade_, className = className_,
+                 student = store::MarkedStudent{m.key, m.storedName}](store::Connection &c) {
+            store::addDrawn(c, grade, className, student);
         });
     }
     if (projector_)
@@ -452,8 +524,12 @@ bool Classroom::eventFilter(QObject *watched, QEvent *event)
     if (watched == showtime_ && (event->type() == QEvent::ShowToParent
                                  || event->type() == QEvent::HideToParent))
         countdownShown();
-    else if (watched == &main_ && event->type() == QEvent::Show && !lastButton_)
-        restFocus();  // a remote works at once: the focus rests on the draw button
+    else if (watched == &main_ && event->type() == QEvent::Show) {
+        if (!lastButton_)
+            restFocus();  // a remote works at once: the focus rests on the draw button
+        if (readAloud())
+            QTimer::singleShot(0, this, [this] { speech_.prepare(); });
+    }
     else if (watched == &main_ && event->type() == QEvent::WindowUnblocked)
         restFocus();  // a dialog closed: back to the button used last
     return QObject::eventFilter(watched, event);
@@ -482,8 +558,8 @@ void Classroom::openProjector()
             restFocus();
         });
     }
-    if (!grade_.isEmpty())
-        projector_->setClassText(grade_ + u' ' + className_);
+    if (!gradeShown_.isEmpty())
+        projector_->setClassText(gradeShown_ + u' ' + classShown_);
     projector_->setName(showname_->text(), !rolling());
     projector_->setCountdown(showtime_->text(), !showtime_->isHidden());
     projector_->showOn(&main_);

@@ -12,7 +12,8 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
+#include <optional>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -68,7 +69,8 @@ public:
     ProjectorView *projector() const;
 
     // RollCallObserver
-    void classOpened(const QString &grade, const QString &className) override;
+    void classOpened(const store::Value &grade, const store::Value &className,
+                     const QString &gradeShown, const QString &classShown) override;
     bool drawMayStart() override;
     std::int32_t drawnRow(double r, std::int32_t uniform) override;
     void drawEnded() override;
@@ -85,15 +87,25 @@ private:
     bool walking() const;
     bool rolling() const;
     void refreshMenu();
+    void refreshReadAloud();
     void refreshProjector(bool settled);
     // The name as the display shows it: marked when the student is absent.
     QString marked(const QString &name) const;
     void restFocus();
-    // Runs a write to the file; a file that cannot be written keeps the
-    // change for this session and says so once.
-    void persist(const std::function<void(store::Connection &)> &write);
-    // Keeps the class's marks for the session when the file did not take them.
-    void rememberUnsaved();
+    // Writes a change of the marks to the file, after every earlier change it
+    // has not taken yet. A file that refuses (locked by another copy, read-only)
+    // keeps the change waiting: it is written at a later draw, and the teacher
+    // is told once.
+    using Write = std::function<void(store::Connection &)>;
+    void persist(Write write);
+    // Writes the changes still waiting, oldest first; false when the file
+    // still refuses.
+    bool writePending();
+    // Notes the marks of the class in roll call, for when the file cannot be read.
+    void rememberMarks();
+    // The marks of the class the file holds, or nothing while it cannot be
+    // read or has not taken every change of this run.
+    std::optional<FairDraw::Marks> readMarks(const std::vector<ClassMember> &members);
 
     MainWindow &main_;
     store::Store &store_;
@@ -108,22 +120,27 @@ private:
     QMenu *menu_;
     QAction *fairAction_, *newRoundAction_, *absenceAction_, *readAction_, *projectorAction_;
     QAction *undoAction_;
+    QTimer *voiceCheck_;
     QPointer<QPushButton> lastButton_;
     QPointer<ProjectorView> projector_;
 
-    // The class of the latest roll call, as read when it started.
-    QString grade_, className_;
+    // The class of the latest roll call, as stored and as the lists show it.
+    store::Value grade_, className_;
+    QString gradeShown_, classShown_;
     std::shared_ptr<store::Connection> conn_;
     FairDraw draw_;
     bool ticked_ = false;      // the running draw has shown a student
     bool warnedUnsaved_ = false;
-    // Marks of the classes whose changes the file refused, by grade and class:
-    // these, not the file's, hold for the rest of the session.
-    struct Marks {
-        std::set<std::int64_t> drawn, absent;
+    // Changes of the marks the file has not taken yet, oldest first.
+    std::vector<Write> pending_;
+    // The marks of each class as last known here, by grade and class as
+    // stored, and the day they were known on: what holds while the file
+    // cannot be read or still refuses this run's changes.
+    struct Remembered {
+        FairDraw::Marks marks;
         QDate day;
     };
-    std::map<std::pair<QString, QString>, Marks> unsaved_;
+    std::map<std::pair<store::Value, store::Value>, Remembered> remembered_;
     QString shownName_;
 };
 

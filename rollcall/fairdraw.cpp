@@ -5,17 +5,16 @@
 
 namespace quorvel {
 
-FairDraw::FairDraw(std::vector<ClassMember> members, const std::set<std::int64_t> &drawn,
-                   const std::set<std::int64_t> &absent)
+FairDraw::FairDraw(std::vector<ClassMember> members, const Marks &marks)
     : members_(std::move(members))
 {
     // Keep only marks that belong to this class.
-    for (const ClassMember &m : members_) {
-        if (drawn.count(m.key))
-            drawn_.insert(m.key);
-        if (absent.count(m.key))
-            absent_.insert(m.key);
-    }
+    for (const ClassMember &m : members_)
+        for (auto [from, to] : {std::pair{&marks.drawn, &marks_.drawn},
+                                std::pair{&marks.absent, &marks_.absent},
+                                std::pair{&marks.returned, &marks_.returned}})
+            if (from->count(m.key))
+                to->insert(m.key);
     rebuild();
 }
 
@@ -28,7 +27,7 @@ const ClassMember &FairDraw::member(long position) const
 
 long FairDraw::presentCount() const
 {
-    return size() - static_cast<long>(absent_.size());
+    return size() - static_cast<long>(marks_.absent.size());
 }
 
 void FairDraw::setKeepsRound(bool keep)
@@ -48,28 +47,29 @@ long FairDraw::pick(double r) const
 
 void FairDraw::markDrawn(long position)
 {
-    drawn_.insert(member(position).key);
-    rebuild();
-}
-
-void FairDraw::unmarkDrawn(long position)
-{
-    drawn_.erase(member(position).key);
+    marks_.drawn.insert(member(position).key);
     rebuild();
 }
 
 void FairDraw::startRound()
 {
-    drawn_.clear();
+    marks_.drawn.clear();
+    marks_.returned.clear();
     rebuild();
 }
 
 void FairDraw::markAbsent(long position, bool absent)
 {
-    if (absent)
-        absent_.insert(member(position).key);
-    else
-        absent_.erase(member(position).key);
+    const std::int64_t key = member(position).key;
+    if (absent) {
+        marks_.absent.insert(key);
+        if (marks_.drawn.erase(key))
+            marks_.returned.insert(key);
+    } else {
+        marks_.absent.erase(key);
+        if (marks_.returned.erase(key))
+            marks_.drawn.insert(key);
+    }
     rebuild();
 }
 
@@ -78,7 +78,7 @@ void FairDraw::rebuild()
     eligible_.clear();
     for (long p = 1; p <= size(); ++p) {
         const std::int64_t key = members_[static_cast<std::size_t>(p - 1)].key;
-        if (absent_.count(key) || (keepRound_ && drawn_.count(key)))
+        if (marks_.absent.count(key) || (keepRound_ && marks_.drawn.count(key)))
             continue;
         eligible_.push_back(p);
     }

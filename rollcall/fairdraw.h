@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/value.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -11,7 +13,8 @@ namespace quorvel {
 // One student of the class in roll call, at its place in the record set.
 struct ClassMember {
     std::int64_t key = 0;
-    QString name;
+    store::Value storedName;  // as the file holds it
+    QString name;             // as it reads on screen
 };
 
 // Which students of one class a draw may land on: never one marked absent,
@@ -19,14 +22,21 @@ struct ClassMember {
 // 1-based, as in the record set the class was read into.
 class FairDraw {
 public:
+    // The marks of a class, by student key.
+    struct Marks {
+        std::set<std::int64_t> drawn;
+        std::set<std::int64_t> absent;
+        // Drawn in the round, then marked absent today: the turn was given back.
+        std::set<std::int64_t> returned;
+    };
+
     FairDraw() = default;
-    FairDraw(std::vector<ClassMember> members, const std::set<std::int64_t> &drawn,
-             const std::set<std::int64_t> &absent);
+    FairDraw(std::vector<ClassMember> members, const Marks &marks);
 
     long size() const { return static_cast<long>(members_.size()); }
     const ClassMember &member(long position) const;
-    bool isDrawn(long position) const { return drawn_.count(member(position).key) != 0; }
-    bool isAbsent(long position) const { return absent_.count(member(position).key) != 0; }
+    bool isDrawn(long position) const { return marks_.drawn.count(member(position).key) != 0; }
+    bool isAbsent(long position) const { return marks_.absent.count(member(position).key) != 0; }
 
     // Students not marked absent.
     long presentCount() const;
@@ -37,25 +47,26 @@ public:
     bool keepsRound() const { return keepRound_; }
     void setKeepsRound(bool keep);
     // Whether anything restricts the draw; if not, it stays uniform over the class.
-    bool restricted() const { return keepRound_ || !absent_.empty(); }
+    bool restricted() const { return keepRound_ || !marks_.absent.empty(); }
 
     // The position a draw lands on for r in [0, 1), uniform over the students
     // it may land on. Without any, it falls back to the whole class.
     long pick(double r) const;
 
     void markDrawn(long position);
-    void unmarkDrawn(long position);
     void startRound();
+    // Marks the student absent or takes the mark back. Drawn and then marked
+    // absent, the student has not had the turn: it is given back; the mark
+    // taken back, the turn counts again, as it was.
     void markAbsent(long position, bool absent);
 
-    const std::set<std::int64_t> &drawnKeys() const { return drawn_; }
-    const std::set<std::int64_t> &absentKeys() const { return absent_; }
+    const Marks &marks() const { return marks_; }
 
 private:
     void rebuild();
 
     std::vector<ClassMember> members_;
-    std::set<std::int64_t> drawn_, absent_;
+    Marks marks_;
     bool keepRound_ = false;
     std::vector<long> eligible_;
 };

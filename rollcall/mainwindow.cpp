@@ -79,14 +79,6 @@ QString decoded(const std::string &bytes, bool *wasUtf8 = nullptr)
     return text;
 }
 
-QString text(const store::Value &v)
-{
-    if (auto s = std::get_if<std::string>(&v))
-        return decoded(*s);
-    if (auto b = std::get_if<store::Blob>(&v))
-        return decoded(b->bytes);
-    return QString::fromStdString(store::displayText(v));
-}
 
 // What kind of stored value an item is, to tell apart items that read alike.
 QString kindOf(const store::Value &v)
@@ -108,7 +100,7 @@ void fill(QComboBox *box, const std::vector<store::Value> &values)
     std::vector<QString> readings;
     std::map<QString, int> count;
     for (const store::Value &v : values)
-        ++count[readings.emplace_back(text(v))];
+        ++count[readings.emplace_back(shownText(v))];
     std::set<QString> shown;
     for (std::size_t i = 0; i < values.size(); ++i) {
         const store::Value &v = values[i];
@@ -166,6 +158,15 @@ std::array<store::Value, 3> identity(const store::RecordSet &rs)
 }
 
 } // namespace
+
+QString shownText(const store::Value &v)
+{
+    if (auto s = std::get_if<std::string>(&v))
+        return decoded(*s);
+    if (auto b = std::get_if<store::Blob>(&v))
+        return decoded(b->bytes);
+    return QString::fromStdString(store::displayText(v));
+}
 
 MainWindow::MainWindow(store::Store &store, const Services &services, QWidget *parent)
     : QMainWindow(parent), store_(store), services_(services),
@@ -288,7 +289,7 @@ std::vector<MainWindow::Choice> MainWindow::classChoices() const
 
 void MainWindow::showstudent()
 {
-    const QString name = text(store_.rs->field(store::kName));
+    const QString name = shownText(store_.rs->field(store::kName));
     showName(observer_ ? observer_->nameShown(name) : name);
     showtally();
 }
@@ -305,7 +306,7 @@ void MainWindow::showtally()
     const store::RecordSet &rs = *store_.rs;
     for (std::size_t i = 0; i < kTallies.size(); ++i)
         Stat->setPanelText(static_cast<int>(i) + 1, QString::fromUtf16(kTallies[i].label)
-                                                        + text(rs.field(kTallies[i].column)));
+                                                        + shownText(rs.field(kTallies[i].column)));
 }
 
 // ---- choosing a class -----------------------------------------------------
@@ -336,7 +337,8 @@ bool MainWindow::openClass(const store::Value &grade, const store::Value &classN
             return false;
         }
         if (observer_)
-            observer_->classOpened(ComboBox1->currentText(), ComboBox2->currentText());
+            observer_->classOpened(grade, className, ComboBox1->currentText(),
+                                   ComboBox2->currentText());
         return true;
     } catch (const DbError &e) {
         store_.rs->close();
@@ -594,6 +596,11 @@ void MainWindow::onPushButton4Clicked()
     }
     showtally();
     services_.messages.show(texts::kRecorded, MessageStyle::Information);
+    if (!notLogged_.isEmpty() && !toldNotLogged_) {
+        toldNotLogged_ = true;
+        services_.messages.show(texts::kNotLogged + notLogged_ + texts::kNotLoggedAfter,
+                                MessageStyle::Error);
+    }
 }
 
 void MainWindow::storeEvaluation(int grade, std::optional<int> credits)
@@ -610,10 +617,19 @@ void MainWindow::storeEvaluation(int grade, std::optional<int> credits)
     rs.setField(counter, plusOne(done.counterBefore, counter));
     if (credits)
         rs.setField(store::kDeducted, static_cast<double>(*credits));
-    // The log entry goes in with the row, in its transaction.
+    // The log entry goes in with the row, in its transaction. Where another
+    // program's table holds the log's name, the evaluation counts unlogged.
+    notLogged_.clear();
     rs.update([&](store::Connection &conn) {
         done.entry.creditsAfter = rs.field(store::kDeducted);
-        done.entry.id = store::appendEvaluation(conn, done.entry);
+        try {
+            done.entry.id = store::appendEvaluation(conn, done.entry);
+        } catch (const DbError &e) {
+            if (e.condition() != store::Condition::ForeignLog)
+                throw;
+            done.entry.id = 0;
+            notLogged_ = QString::fromUtf8(e.what());
+        }
     });
     const auto &columns = rs.columns();
     for (std::size_t c = 0; c < columns.size(); ++c)
@@ -652,7 +668,7 @@ void MainWindow::undoEvaluation()
     QString name;
     for (const auto &[column, value] : last.written)
         if (column == store::kName)
-            name = text(value);
+            name = shownText(value);
     const QString notice = texts::kUndone + name + QStringLiteral(" ")
         + QString::fromStdString(last.entry.grade) + QStringLiteral("（")
         + QString::fromStdString(last.entry.time) + QStringLiteral("）");

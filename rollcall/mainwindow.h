@@ -37,6 +37,11 @@ class NameLabel;
 class PanelStatusBar;
 class RollCallObserver;
 
+// How a stored value reads on screen: a text (or bytes) as UTF-8 where it is
+// UTF-8, else as GB18030, what older Chinese programs stored; a number in its
+// plain digits; NULL empty.
+QString shownText(const store::Value &v);
+
 // Opens the two dialogs of the main window; the entry point supplies them.
 struct DialogHooks {
     std::function<void()> openImport;   // "导入数据"
@@ -141,6 +146,10 @@ private:
     bool drawPending_ = false;
     // The evaluations of this run, latest last.
     std::vector<store::RecordedEvaluation> undo_;
+    // Why the latest recording could not be logged (another program's table
+    // has the log's name); the teacher is told once a run.
+    QString notLogged_;
+    bool toldNotLogged_ = false;
 
     // Controls, by their object names.
     QFrame *Picture1;

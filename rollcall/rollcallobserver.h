@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/value.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -13,9 +15,10 @@ class RollCallObserver {
 public:
     virtual ~RollCallObserver() = default;
 
-    // rs has just been opened on this grade and class, with students, for a
-    // draw or a walk.
-    virtual void classOpened(const QString &grade, const QString &className) = 0;
+    // rs has just been opened on this grade and class (as stored, and as the
+    // lists show them), with students, for a draw or a walk.
+    virtual void classOpened(const store::Value &grade, const store::Value &className,
+                             const QString &gradeShown, const QString &classShown) = 0;
     // A draw is about to start on the class just opened. False refuses it,
     // after the teacher has been told why.
     virtual bool drawMayStart() = 0;

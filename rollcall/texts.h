@@ -22,6 +22,8 @@ inline const QString kUndoDuringDraw = QStringLiteral("点名进行中，不能�
 inline const QString kNothingToUndo = QStringLiteral("没有可以撤销的评价。");
 inline const QString kUndoFailed = QStringLiteral("无法撤销：");
 inline const QString kUndone = QStringLiteral("已撤销评价：");
+inline const QString kNotLogged = QStringLiteral("评价已记入，但没有写入评价记录：");
+inline const QString kNotLoggedAfter = QStringLiteral("。\n这样记入的评价不会出现在评价历史中。");
 
 inline const QString kDatabaseFailed = QStringLiteral("数据库操作失败：");
 inline const QString kDatabaseMissing = QStringLiteral("找不到数据库文件：");

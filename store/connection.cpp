@@ -55,6 +55,7 @@ void Connection::exec(const char *sql)
 void Connection::setBusyTimeout(int milliseconds)
 {
     sqlite3_busy_timeout(db_, milliseconds);
+    busyTimeoutMs_ = milliseconds;
 }
 
 std::int64_t Connection::lastInsertRowid() const

@@ -25,6 +25,7 @@ public:
     void exec(const char *sql);
     // How long a statement waits for another program's lock before it fails.
     void setBusyTimeout(int milliseconds);
+    int busyTimeout() const { return busyTimeoutMs_; }
     std::int64_t lastInsertRowid() const;
     int changes() const;
     const std::string &path() const { return path_; }
@@ -43,6 +44,7 @@ private:
     sqlite3 *db_;
     std::string path_;
     mutable int textIsUtf8_ = -1;  // unknown until asked
+    int busyTimeoutMs_ = 0;
 };
 
 // A table or column name as SQL writes it: in double quotes, inner quotes doubled.

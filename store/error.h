@@ -12,6 +12,7 @@ enum class Condition {
     NoTable,      // the file opened, but holds no usable table `student`
     RowChanged,   // the row was changed or removed since the record set read it
     Usage,        // a record-set operation without an open set or a current row
+    ForeignLog,   // something else holds the evaluation log's name
 };
 
 // Every failure of the store. what() is the Chinese reason shown to the

@@ -5,14 +5,46 @@
 #include "store/schema.h"
 
 #include <filesystem>
+#include <system_error>
 
 namespace quorvel::store {
 
 Store::Store(std::string programDirectory) : path_(store::databasePath(programDirectory)) {}
 
+namespace {
+
+std::shared_ptr<Connection> openChecked(const std::string &path)
+{
+    auto opened = Connection::open(path, kDatabasePassword);
+    verifySchema(*opened);
+    ensureIndexes(*opened);
+    return opened;
+}
+
+} // namespace
+
+void Store::openInAdvance()
+{
+    if (advance_.valid())
+        return;
+    try {
+        advance_ = std::async(std::launch::async, openChecked, path_);
+    } catch (const std::system_error &) {
+        // No thread to be had: opendb() opens the file itself.
+    }
+}
+
 void Store::opendb()
 {
     conn.reset();
+    if (advance_.valid()) {
+        try {
+            conn = advance_.get();
+            return;
+        } catch (const std::exception &) {
+            // Opened anew below, which says why it fails.
+        }
+    }
     std::error_code ec;
     const auto status = std::filesystem::status(path_, ec);
     if (ec && ec != std::errc::no_such_file_or_directory)
@@ -24,10 +56,7 @@ void Store::opendb()
                           + "（" + ec.message() + "）");
     if (!std::filesystem::exists(status))
         throw DbError(Condition::MissingFile, 0, "找不到数据库文件");
-    auto opened = Connection::open(path_, kDatabasePassword);
-    verifySchema(*opened);
-    ensureIndexes(*opened);
-    conn = std::move(opened);
+    conn = openChecked(path_);
 }
 
 } // namespace quorvel::store

@@ -3,6 +3,7 @@
 #include "store/connection.h"
 #include "store/recordset.h"
 
+#include <future>
 #include <memory>
 #include <string>
 
@@ -22,7 +23,13 @@ public:
     // Opens "xsdata.d" in the program's directory, keyed, into conn (replacing
     // it; record sets on the old connection keep it alive). Never creates the
     // file. Throws DbError: MissingFile, NoTable, or the engine's failure.
+    // Takes the connection openInAdvance() made, when that one succeeded.
     void opendb();
+    // Starts opening the file on a thread of its own, as opendb() does: most
+    // of its time goes into deriving the key, which can run while the
+    // program starts. A failure there is never reported; the next opendb()
+    // then opens the file itself and says why.
+    void openInAdvance();
     // Lets go of conn; a record set still open on it keeps it open.
     void closeConn() { conn.reset(); }
 
@@ -30,6 +37,7 @@ public:
 
 private:
     std::string path_;
+    std::future<std::shared_ptr<Connection>> advance_;
 };
 
 } // namespace quorvel::store

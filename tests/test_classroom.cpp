@@ -2,9 +2,12 @@
 // of a presenter remote, the projector view, names that fit, names read aloud.
 
 #include "platform/random.h"
+#include "platform/speech.h"
 #include "rollcall/classroom.h"
 #include "rollcall/namefit.h"
 #include "rollcall/projectorview.h"
+#include "store/connection.h"
+#include "store/rounds.h"
 #include "tests/support/windowfixture.h"
 
 #include <QAction>
@@ -15,10 +18,12 @@
 #include <QMenu>
 #include <QSettings>
 #include <QSlider>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <set>
+#include <tuple>
 
 using namespace quorvel;
 using namespace quorvel::testing;
@@ -55,6 +60,7 @@ struct ClassroomFixture : WindowFixture {
     QTemporaryDir settingsDir;
     std::unique_ptr<QSettings> settings;
     RecordingSpeech speech;
+    Speech *voice = &speech;
     QDate day{2026, 3, 2};
     std::unique_ptr<Classroom> room;
 
@@ -68,7 +74,7 @@ struct ClassroomFixture : WindowFixture {
         settings = std::make_unique<QSettings>(settingsDir.filePath(QStringLiteral("quorvel.ini")),
                                                QSettings::IniFormat);
         room = std::make_unique<Classroom>(*window, *store, scriptedRandom ? services : realRandom,
-                                           speech, *settings);
+                                           *voice, *settings);
         room->today = [this] { return day; };
         if (!window->load())
             return false;
@@ -409,6 +415,156 @@ private slots:
         QCOMPARE(f.speech.said,
                  (std::vector<QString>{QStringLiteral("学生1"), QStringLiteral("学生2"),
                                        QStringLiteral("学生3")}));
+    }
+
+    void fairDrawKeysOnWhatIsStoredNotOnHowItReads()
+    {
+        // Written by an older tool: the grade 高一 in GBK bytes, one name too
+        // (丁四); beside them a class stored as bytes, with a name in GBK bytes.
+        ClassroomFixture f;
+        f.db.connect()->exec(
+            "INSERT INTO student (\"姓名\", \"年级\", \"班级\") VALUES"
+            " ('甲一', CAST(X'B8DFD2BB' AS TEXT), '1班'), ('乙二', CAST(X'B8DFD2BB' AS TEXT), '1班'),"
+            " ('丙三', CAST(X'B8DFD2BB' AS TEXT), '1班'),"
+            " (CAST(X'B6A1CBC4' AS TEXT), CAST(X'B8DFD2BB' AS TEXT), '1班'),"
+            " ('子', '高二', X'32E78FAD'), (X'D2D2B6FE', '高二', X'32E78FAD'), ('丑', '高二', X'32E78FAD')");
+        QVERIFY(f.openRoom());
+        f.room->setFairDraw(true);
+        QStringList order;
+        for (const auto &[grade, className, size] :
+             {std::tuple{"高一", "1班", 4}, std::tuple{"高二", "2班", 3}}) {
+            for (int round = 0; round < 3; ++round) {
+                std::set<QString> seen;
+                for (int i = 0; i < size; ++i) {
+                    if (round == 0 && i == 2)
+                        QVERIFY(f.openRoom());  // a restart in the middle of the round
+                    f.choose(QString::fromUtf8(grade), QString::fromUtf8(className));
+                    seen.insert(f.draw());
+                    order << f.shownName();
+                }
+                QVERIFY2(seen.size() == std::size_t(size), qPrintable(order.join(u' ')));
+            }
+        }
+        QVERIFY(order.contains(QStringLiteral("丁四")) && order.contains(QStringLiteral("乙二")));
+        QVERIFY2(f.messages.shown.empty(), qPrintable(f.messages.lastText()));
+    }
+
+    void absenceTakenBackLeavesTheTurnAsItWas()
+    {
+        ClassroomFixture f;
+        f.db.addMany({student("学生1"), student("学生2"), student("学生3")});
+        QVERIFY(f.openRoom(true));  // every draw takes the first student it may
+        f.choose(kGrade, kClass);
+        f.room->setFairDraw(true);
+        QCOMPARE(f.draw(1), QStringLiteral("学生1"));
+        f.action("absenceAction")->trigger();  // not there after all
+        QVERIFY(f.room->shownIsAbsent());
+
+        // Back a moment later (after a restart, too): 学生1 has had the turn.
+        QVERIFY(f.openRoom(true));
+        f.choose(kGrade, kClass);
+        f.click("PushButton3");
+        QCOMPARE(f.shownName(), QStringLiteral("学生1（缺席）"));
+        f.action("absenceAction")->trigger();
+        QCOMPARE(f.shownName(), QStringLiteral("学生1"));
+        f.click("PushButton3");
+        QCOMPARE(f.draw(1), QStringLiteral("学生2"));
+        QCOMPARE(f.draw(1), QStringLiteral("学生3"));
+        QCOMPARE(f.draw(1), QStringLiteral("学生1"));  // the next round
+
+        // Drawn while away, and still away today: the turn comes back another day.
+        f.action("absenceAction")->trigger();
+        QCOMPARE(f.draw(1), QStringLiteral("学生2"));
+        f.day = f.day.addDays(1);
+        QCOMPARE(f.draw(1), QStringLiteral("学生1"));
+        QCOMPARE(f.draw(1), QStringLiteral("学生3"));
+        QVERIFY2(f.messages.shown.empty(), qPrintable(f.messages.lastText()));
+    }
+
+    void aBriefLockLeavesTheSharedRoundOnlyWhileItLasts()
+    {
+        ClassroomFixture f;
+        f.db.addMany({student("学生1"), student("学生2"), student("学生3"), student("学生4")});
+        QVERIFY(f.openRoom(true));
+        f.choose(kGrade, kClass);
+        f.room->setFairDraw(true);
+        auto other = f.db.connect();
+        other->exec("BEGIN IMMEDIATE");  // another copy writes at this moment
+        QCOMPARE(f.draw(1), QStringLiteral("学生1"));
+        other->exec("ROLLBACK");
+        QCOMPARE(f.messages.shown.size(), std::size_t{1});
+
+        // Meanwhile the other copy draws 学生2 and 学生3 in the shared round.
+        store::addDrawn(*other, std::string("高一"), std::string("1班"), {2, std::string("学生2")});
+        store::addDrawn(*other, std::string("高一"), std::string("1班"), {3, std::string("学生3")});
+        QCOMPARE(f.draw(1), QStringLiteral("学生4"));
+        QCOMPARE(f.rowsIn("draw_round"), 4L);  // 学生1 reached the file at the next draw
+        QCOMPARE(f.messages.shown.size(), std::size_t{1});
+    }
+
+    void undoIsOfferedOnlyWhenThereIsSomethingToUndo()
+    {
+        ClassroomFixture f;
+        f.db.addMany(classOf(2));
+        QVERIFY(f.openRoom());
+        QAction *undo = f.action("undoEvaluationAction");
+        const auto offered = [&] {
+            f.room->menu()->popup(QPoint(0, 0));
+            const bool enabled = undo->isEnabled();
+            f.room->menu()->close();
+            return enabled;
+        };
+        QVERIFY(!offered());
+        QVERIFY(undo->toolTip().contains(QStringLiteral("没有")));
+        QTest::keyClick(f.window.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.messages.lastText(), QStringLiteral("没有可以撤销的评价。"));
+
+        f.choose(kGrade, kClass);
+        f.click("PushButton3");
+        f.find<QComboBox>("ComboBox3")->setCurrentIndex(0);
+        f.click("PushButton4");
+        QCOMPARE(f.messages.lastText(), QStringLiteral("评价记入成功！"));
+        QVERIFY(offered());
+        QVERIFY(!undo->toolTip().contains(QStringLiteral("没有")));
+        undo->trigger();
+        QCOMPARE(f.panel(1), QStringLiteral("优秀：0"));
+        QVERIFY(!offered());
+    }
+
+    void speechEngineIsMadeOnlyWhenNamesMayBeReadAloud()
+    {
+        // The real engine, with 朗读姓名 off: nothing of the speech service
+        // is loaded, let alone started.
+        {
+            const auto engineLoaded = [] {
+                QFile maps(QStringLiteral("/proc/self/maps"));
+                return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libspeechd");
+            };
+            QVERIFY(!engineLoaded());
+            QtSpeech speech;
+            ClassroomFixture f;
+            f.voice = &speech;
+            f.db.addMany(classOf(2));
+            QVERIFY(f.openRoom());
+            QTest::qWait(500);
+            QVERIFY2(!engineLoaded(), "the speech engine was started with 朗读姓名 off");
+        }
+
+        // The engine is made when its menu item is first shown ...
+        ClassroomFixture f;
+        f.db.addMany(classOf(2));
+        QVERIFY(f.openRoom());
+        QTest::qWait(100);
+        QCOMPARE(f.speech.prepared, 0);
+        f.room->menu()->popup(QPoint(0, 0));
+        f.room->menu()->close();
+        QVERIFY(f.speech.prepared > 0);
+
+        // ... or at once when names are read aloud, once the window is up.
+        f.settings->setValue(QStringLiteral("classroom/readAloud"), true);
+        f.speech.prepared = 0;
+        QVERIFY(f.openRoom());
+        QTRY_VERIFY(f.speech.prepared > 0);
     }
 
     void withOptionsOffTheDrawIsUnchanged()

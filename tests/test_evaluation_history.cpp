@@ -96,6 +96,33 @@ private:
     std::vector<std::string> names_;
 };
 
+// A worksheet whose reading breaks down at row 3.
+class BrokenReader final : public WorkbookReader {
+public:
+    std::unique_ptr<Worksheet> openFirstSheet(const std::string &) override
+    {
+        struct Sheet final : Worksheet {
+            int next = 1;
+            int usedRows() override { return 10; }
+            bool nextRow(SheetRow &row) override
+            {
+                if (next == 3)
+                    throw WorkbookError(WorkbookFailure::Damaged, next);
+                row = {Cell::ofText(next == 1 ? "姓名" : "N" + std::to_string(next)),
+                       Cell::ofText("高一"), Cell::ofText("1班")};
+                ++next;
+                return true;
+            }
+        };
+        return std::make_unique<Sheet>();
+    }
+};
+
+QStringList backupsIn(const QDir &dir)
+{
+    return dir.entryList({QStringLiteral("xsdata.d.bak*")}, QDir::Files | QDir::Hidden, QDir::Name);
+}
+
 } // namespace
 
 class EvaluationHistoryTest : public QObject {
@@ -137,7 +164,8 @@ private slots:
         QCOMPARE(log(f.db), QStringLiteral("1|2026-03-02 08:15:07|优秀|5|2"));
 
         // A log that cannot take the entry keeps the counter from changing too.
-        f.db.connect()->exec("DROP TABLE \"评价记录\"; CREATE VIEW \"评价记录\" AS SELECT 1 AS x");
+        f.db.connect()->exec("CREATE TRIGGER refuse BEFORE INSERT ON \"评价记录\""
+                             " BEGIN SELECT RAISE(ABORT, 'refused'); END");
         evaluate(f, 0, QString());
         QVERIFY(f.messages.lastText().startsWith(QStringLiteral("数据库操作失败：")));
         QCOMPARE(f.db.value("A", "优秀"), store::Value(std::int64_t{1}));
@@ -285,6 +313,7 @@ private slots:
         for (int i = 1; i <= 6; ++i)
             store::backupBeside(*conn, store::kDatabasePassword,
                                 "2099010" + std::to_string(i) + "-000000");
+        store::removeOldBackups(f.db.path());
         QCOMPARE(backups(), (QStringList{"xsdata.d.bak-20990102-000000",
                                          "xsdata.d.bak-20990103-000000",
                                          "xsdata.d.bak-20990104-000000",
@@ -296,6 +325,88 @@ private slots:
                                  store::backupBeside(*conn, store::kDatabasePassword,
                                                      "20990106-000000"));
         QCOMPARE(QFileInfo(dir.filePath(backups()[4])).size(), size);
+    }
+
+    void failedOrRefusedImportLeavesTheBackupsAsTheyWere()
+    {
+        WindowFixture f;
+        f.db.addMany({student("A", 2), student("B")});
+        BrokenReader broken;
+        ListReader good({"N1"});
+        QVERIFY(f.open());
+        const QDir dir(f.db.directory());
+        for (int day = 1; day <= 5; ++day)
+            QVERIFY(QFile::copy(QString::fromStdString(f.db.path()),
+                                dir.filePath(QStringLiteral("xsdata.d.bak-2020030%1-080000").arg(day))));
+        const QStringList kept = backupsIn(dir);
+        const auto importClearing = [&](WorkbookReader &reader) {
+            f.services.workbookReader = &reader;
+            ImportDialog attempt(*f.store, f.services, [&] { f.window->loadlists(); },
+                                 f.window.get());
+            f.messages.answers = {Answer::Yes, Answer::Yes};
+            f.files.paths.push_back(dir.filePath(QStringLiteral("list.xls")));
+            attempt.importStudents();
+        };
+
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            importClearing(broken);
+            QVERIFY2(f.messages.lastText().startsWith(QStringLiteral("导入失败：")),
+                     qPrintable(f.messages.lastText()));
+            QCOMPARE(backupsIn(dir), kept);
+        }
+        QCOMPARE(f.db.count(), 2L);
+
+        // Imported: the new backup is kept, and only then the oldest goes.
+        importClearing(good);
+        QCOMPARE(f.messages.lastText(), QStringLiteral("导入了 1条数据"));
+        const QStringList after = backupsIn(dir);
+        QCOMPARE(after.size(), 5);
+        QCOMPARE(after.mid(0, 4), kept.mid(1));
+        QVERIFY(!kept.contains(after[4]));
+    }
+
+    void logIsMadeWheneverItIsMissingAndAnotherTableOfItsNameIsLeftAlone()
+    {
+        // Another SQLCipher client has set the version of a file without the log.
+        WindowFixture f;
+        f.db.addMany({student("A")});
+        f.db.connect()->exec("PRAGMA user_version = 3");
+        QVERIFY(f.open());
+        f.window->now = [] { return QDateTime(QDate(2026, 3, 2), QTime(9, 0)); };
+        walk(f);
+        evaluate(f, 1, QString());
+        QCOMPARE(f.messages.lastText(), QStringLiteral("评价记入成功！"));
+        QCOMPARE(log(f.db), QStringLiteral("1|2026-03-02 09:00:00|良好|5|5"));
+        QCOMPARE(userVersion(f.db), 3);
+
+        // A table of that name with other columns: evaluations still count,
+        // the teacher is told once which table is in the way, and it is never
+        // written to, not even by a clearing import.
+        WindowFixture g;
+        g.db.addMany({student("B")});
+        g.db.connect()->exec("CREATE TABLE \"评价记录\" (\"备注\" TEXT); INSERT INTO \"评价记录\" VALUES ('x')");
+        QVERIFY(g.open());
+        walk(g);
+        evaluate(g, 0, QString());
+        evaluate(g, 0, QString());
+        QCOMPARE(g.db.value("B", "优秀"), store::Value(std::int64_t{2}));
+        QStringList texts;
+        for (const auto &m : g.messages.shown)
+            texts << m.text;
+        QCOMPARE(texts.count(QStringLiteral("评价记入成功！")), 2);
+        QCOMPARE(texts.filter(QStringLiteral("“评价记录”")).size(), 1);
+        QCOMPARE(column(g.db, "SELECT * FROM \"评价记录\""), QStringList{"x"});
+        g.window->undoEvaluation();
+        QCOMPARE(g.db.value("B", "优秀"), store::Value(std::int64_t{1}));
+
+        ListReader reader({"N1"});
+        g.services.workbookReader = &reader;
+        ImportDialog dialog(*g.store, g.services, [&] { g.window->loadlists(); }, g.window.get());
+        g.messages.answers = {Answer::Yes, Answer::Yes};
+        g.files.paths.push_back(QStringLiteral("list.xls"));
+        dialog.importStudents();
+        QCOMPARE(g.messages.lastText(), QStringLiteral("导入了 1条数据"));
+        QCOMPARE(column(g.db, "SELECT * FROM \"评价记录\""), QStringList{"x"});
     }
 
     void weeksRunMondayToSundayAcrossTheYear()

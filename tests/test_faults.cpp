@@ -10,6 +10,9 @@
 
 #include "exchange/importdialog.h"
 #include "platform/workbookreader.h"
+#include "store/backup.h"
+#include "store/error.h"
+#include "store/schema.h"
 #include "tests/support/permissions.h"
 #include "tests/support/windowfixture.h"
 
@@ -17,9 +20,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <csignal>
 #include <cstdio>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -195,6 +201,39 @@ QByteArray killChildAt(const QStringList &arguments, const QByteArray &step, int
     return out + child.readAllStandardOutput();
 }
 
+// Starts the child and kills it the moment a file whose name starts with
+// prefix appears in dir. Returns what it wrote.
+QByteArray killChildOnNewFile(const QStringList &arguments, const QString &dir,
+                              const QByteArray &prefix)
+{
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    if (watch < 0 || ::inotify_add_watch(watch, QFile::encodeName(dir).constData(), IN_CREATE) < 0)
+        return "<no inotify>";
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), QStringList{"--child"} + arguments);
+    QByteArray out = child.waitForStarted(10000) ? QByteArray() : QByteArray("<no start>");
+    for (bool seen = false; !seen && out.isEmpty();) {
+        pollfd ready{watch, POLLIN, 0};
+        if (::poll(&ready, 1, 60000) != 1) {
+            out = "<no file>";
+            break;
+        }
+        alignas(inotify_event) char events[4096];
+        const ssize_t n = ::read(watch, events, sizeof events);
+        for (ssize_t at = 0; at < n;) {
+            const auto *e = reinterpret_cast<const inotify_event *>(events + at);
+            if (e->len && QByteArray(e->name).startsWith(prefix))
+                seen = true;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+    }
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    child.waitForFinished(10000);
+    ::close(watch);
+    return out + child.readAllStandardOutput();
+}
+
 // While alive, no file of this process may grow beyond `bytes`: a write past
 // it fails as on a full disk.
 class FullDisk {
@@ -277,6 +316,52 @@ private slots:
         QFile::remove(QString::fromStdString(f.db.path()));
         QVERIFY(QFile::copy(QString::fromStdString(db.path()), QString::fromStdString(f.db.path())));
         QVERIFY(f.open());
+    }
+
+    // SIGKILL the moment the backup before a clearing import is begun: what
+    // is left never passes for a backup, and the next backup clears it away.
+    void backupKilledPartWay()
+    {
+        TempDatabase db;
+        db.generate(5000, 20);
+        const QStringList before = dump(db);
+        const QDir dir(db.directory());
+        const QByteArray out =
+            killChildOnNewFile({"import", db.directory(), QString()}, db.directory(), "xsdata.d.bak");
+        QVERIFY2(!out.contains("<"), out.constData());
+        QCOMPARE(dump(db), before);
+
+        const QRegularExpression backupName(QStringLiteral("^xsdata\\.d\\.bak-\\d{8}-\\d{6}$"));
+        const auto backups = [&] {
+            return dir.entryList(QDir::Files | QDir::Hidden, QDir::Name).filter(backupName);
+        };
+        const auto sound = [&](const QString &name) {
+            try {
+                auto copy = store::Connection::open(dir.filePath(name).toStdString(),
+                                                    store::kDatabasePassword);
+                store::verifySchema(*copy);
+                store::Statement check(*copy, "PRAGMA quick_check");
+                return check.step() && check.column(0) == store::Value(std::string("ok"));
+            } catch (const store::DbError &) {
+                return false;
+            }
+        };
+        qInfo("left beside the file: %s",
+              qPrintable(dir.entryList({QStringLiteral("xsdata.d.bak*")}, QDir::Files).join(u' ')));
+        for (const QString &name : backups())
+            QVERIFY2(sound(name), qPrintable(name + QStringLiteral(" does not open")));
+
+        // Five backups later only the five are there, each sound.
+        auto conn = db.connect();
+        for (int i = 1; i <= 5; ++i)
+            store::backupBeside(*conn, store::kDatabasePassword,
+                                "2099010" + std::to_string(i) + "-000000");
+        store::removeOldBackups(db.path());
+        QCOMPARE(backups().size(), 5);
+        QCOMPARE(dir.entryList({QStringLiteral("xsdata.d.bak*")}, QDir::Files | QDir::Hidden),
+                 backups());
+        for (const QString &name : backups())
+            QVERIFY(sound(name));
     }
 
     // SIGKILL while evaluations are being recorded: every evaluation the

@@ -138,6 +138,37 @@ private slots:
         QCOMPARE(panels[4]->accessibleName(), QStringLiteral("倒扣学分"));
     }
 
+    void statusBarKeepsOneHeightAndShowsAllFivePanels()
+    {
+        WindowFixture f;
+        StudentRow row = student("张三", "高一", "1班");
+        row.excellent = 12345;
+        row.deducted = 123.5;
+        f.db.add(row);
+        QVERIFY(f.open());
+        auto *bar = f.find<PanelStatusBar>("Stat");
+        const auto panels = bar->findChildren<QLabel *>();
+        const int empty = bar->height();
+        const QRect client = f.find<QWidget>("client")->geometry();
+
+        f.choose(QStringLiteral("高一"), QStringLiteral("1班"));
+        f.click("PushButton3");
+        QCOMPARE(f.panel(5), QStringLiteral("倒扣学分：123.5"));
+        QTest::qWait(50);
+        QCOMPARE(bar->height(), empty);
+        QCOMPARE(f.find<QWidget>("client")->geometry(), client);
+        for (QLabel *panel : panels) {
+            const QRect shown(panel->mapTo(f.window.get(), QPoint(0, 0)), panel->size());
+            QVERIFY2(shown.left() >= 0 && shown.right() < f.window->width(),
+                     qPrintable(QStringLiteral("%1 at %2..%3 of %4").arg(panel->objectName())
+                                    .arg(shown.left()).arg(shown.right()).arg(f.window->width())));
+            QCOMPARE(panel->height(), panels[0]->height());
+            QVERIFY2(panel->fontMetrics().horizontalAdvance(panel->text())
+                         <= panel->contentsRect().width(),
+                     qPrintable(panel->text()));
+        }
+    }
+
     void listsKeepFirstOccurrenceOrder()
     {
         WindowFixture f;

@@ -239,6 +239,42 @@ private slots:
         QVERIFY(!store.conn);
     }
 
+    // Opened on a thread while the program starts: opendb() takes that
+    // connection, and says what is wrong exactly as it does itself.
+    void openedInAdvanceAsOpendbOpens()
+    {
+        auto db = TempDatabase::withoutFile();
+        Store missing(db.directoryPath());
+        missing.openInAdvance();
+        VERIFY_CONDITION(missing.opendb(), Condition::MissingFile);
+
+        Store created(db.directoryPath());
+        created.openInAdvance();  // fails: the teacher is asked, and the file made, meanwhile
+        createDatabase(db.path());
+        created.opendb();
+        QVERIFY(created.conn);
+
+        makeKeyedFile(db.directoryPath() + "/other.d", "another key", kEightColumns);
+        QVERIFY(QFile::remove(QString::fromStdString(db.path())));
+        QVERIFY(QFile::rename(QString::fromStdString(db.directoryPath() + "/other.d"),
+                              QString::fromStdString(db.path())));
+        Store wrongKey(db.directoryPath());
+        wrongKey.openInAdvance();
+        VERIFY_ENGINE_CODE(wrongKey.opendb(), SQLITE_NOTADB);
+
+        TempDatabase good;
+        good.add(student("甲"));
+        Store store(good.directoryPath());
+        store.openInAdvance();
+        store.opendb();
+        const auto first = store.conn;
+        Statement count(*first, "SELECT count(*) FROM student");
+        QVERIFY(count.step());
+        QCOMPARE(count.column(0), Value(std::int64_t{1}));
+        store.opendb();  // later openings are opendb's own
+        QVERIFY(store.conn && store.conn != first);
+    }
+
     void opendbWhileLockedElsewhere()
     {
         TempDatabase db;
