@@ -2,7 +2,7 @@
 
 #include "exchange/browsedialog.h"
 #include "exchange/importdialog.h"
-#include "platform/geometry.h"
+#include "widgets/geometry.h"
 #include "rollcall/mainwindow.h"
 #include "store/error.h"
 #include "store/store.h"

@@ -8,10 +8,10 @@
 #include "benchutil.h"
 
 #include "exchange/browsedialog.h"
-#include "platform/doubles.h"
-#include "platform/flexgrid.h"
+#include "tests/support/doubles.h"
+#include "widgets/flexgrid.h"
 #include "platform/services.h"
-#include "platform/workbookwriter.h"
+#include "workbook/workbookwriter.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 #include "store/statements.h"

@@ -7,7 +7,7 @@
 #include "benchutil.h"
 
 #include "platform/clock.h"
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "platform/random.h"
 #include "platform/services.h"
 #include "rollcall/mainwindow.h"

@@ -5,8 +5,8 @@
 
 #include "benchutil.h"
 
-#include "platform/doubles.h"
-#include "platform/fonts.h"
+#include "tests/support/doubles.h"
+#include "widgets/fonts.h"
 #include "platform/services.h"
 #include "rollcall/mainwindow.h"
 #include "store/error.h"

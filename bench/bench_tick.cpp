@@ -7,8 +7,8 @@
 #include "benchutil.h"
 
 #include "platform/clock.h"
-#include "platform/doubles.h"
-#include "platform/fonts.h"
+#include "tests/support/doubles.h"
+#include "widgets/fonts.h"
 #include "platform/random.h"
 #include "platform/services.h"
 #include "rollcall/mainwindow.h"

@@ -3,7 +3,7 @@
 // Small helpers shared by the benchmark programs: timing, order statistics
 // and the process's memory figures from /proc.
 
-#include "platform/fonts.h"
+#include "widgets/fonts.h"
 #include "store/error.h"
 
 #include <QApplication>

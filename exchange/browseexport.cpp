@@ -3,10 +3,10 @@
 #include "exchange/browsedialog.h"
 
 #include "platform/filedialog.h"
-#include "platform/flexgrid.h"
+#include "widgets/flexgrid.h"
 #include "platform/launcher.h"
 #include "platform/messagebox.h"
-#include "platform/workbookwriter.h"
+#include "workbook/workbookwriter.h"
 
 #include <QComboBox>
 #include <QDate>

@@ -1,7 +1,7 @@
 #include "exchange/historydialog.h"
 
 #include "exchange/evaluationweeks.h"
-#include "platform/fonts.h"
+#include "widgets/fonts.h"
 #include "platform/messagebox.h"
 #include "store/error.h"
 #include "store/recordset.h"

@@ -2,10 +2,10 @@
 
 #include "exchange/worksheetpicture.h"
 #include "platform/filedialog.h"
-#include "platform/fonts.h"
-#include "platform/geometry.h"
+#include "widgets/fonts.h"
+#include "widgets/geometry.h"
 #include "platform/messagebox.h"
-#include "platform/workbookreader.h"
+#include "workbook/workbookreader.h"
 #include "store/store.h"
 #include "store/backup.h"
 #include "store/schema.h"

@@ -1,6 +1,6 @@
 #include "exchange/worksheetpicture.h"
 
-#include "platform/fonts.h"
+#include "widgets/fonts.h"
 
 #include <QPainter>
 

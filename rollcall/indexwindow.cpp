@@ -1,7 +1,7 @@
 #include "rollcall/indexwindow.h"
 
-#include "platform/fonts.h"
-#include "platform/geometry.h"
+#include "widgets/fonts.h"
+#include "widgets/geometry.h"
 #include "rollcall/texts.h"
 
 #include <QLabel>

@@ -2,12 +2,12 @@
 
 #include "rollcall/mainwindow.h"
 
-#include "platform/fonts.h"
-#include "platform/geometry.h"
-#include "rollcall/digitkeyfilter.h"
-#include "rollcall/namefit.h"
-#include "rollcall/namelabel.h"
-#include "platform/panelstatusbar.h"
+#include "widgets/fonts.h"
+#include "widgets/geometry.h"
+#include "widgets/digitkeyfilter.h"
+#include "widgets/namefit.h"
+#include "widgets/namelabel.h"
+#include "widgets/panelstatusbar.h"
 #include "rollcall/texts.h"
 
 #include <QCheckBox>

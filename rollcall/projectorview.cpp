@@ -1,7 +1,7 @@
 #include "rollcall/projectorview.h"
 
-#include "platform/fonts.h"
-#include "rollcall/namelabel.h"
+#include "widgets/fonts.h"
+#include "widgets/namelabel.h"
 
 #include <QAccessible>
 #include <QGuiApplication>

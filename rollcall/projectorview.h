@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rollcall/namefit.h"
+#include "widgets/namefit.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

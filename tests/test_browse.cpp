@@ -1,8 +1,8 @@
 // The evaluation browser: its controls as loaded, the refusals, and the query
 // that fills the grid with one class.
 
-#include "platform/geometry.h"
-#include "platform/panelstatusbar.h"
+#include "widgets/geometry.h"
+#include "widgets/panelstatusbar.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 #include "store/statements.h"

@@ -4,7 +4,7 @@
 #include "platform/random.h"
 #include "platform/speech.h"
 #include "rollcall/classroom.h"
-#include "rollcall/namefit.h"
+#include "widgets/namefit.h"
 #include "rollcall/projectorview.h"
 #include "store/connection.h"
 #include "store/rounds.h"

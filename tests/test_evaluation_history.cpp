@@ -6,7 +6,7 @@
 #include "exchange/evaluationweeks.h"
 #include "exchange/historydialog.h"
 #include "exchange/importdialog.h"
-#include "platform/workbookreader.h"
+#include "workbook/workbookreader.h"
 #include "rollcall/remotekeys.h"
 #include "store/backup.h"
 #include "store/error.h"

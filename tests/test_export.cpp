@@ -2,7 +2,7 @@
 // and the programs that open it.
 
 #include "platform/launcher.h"
-#include "platform/workbookwriter.h"
+#include "workbook/workbookwriter.h"
 #include "tests/support/browserfixture.h"
 
 #include <QDate>

@@ -9,7 +9,7 @@
 // The child writes a line at each step; with STOP it waits at that step to be killed.
 
 #include "exchange/importdialog.h"
-#include "platform/workbookreader.h"
+#include "workbook/workbookreader.h"
 #include "store/backup.h"
 #include "store/error.h"
 #include "store/schema.h"

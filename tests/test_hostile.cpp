@@ -4,9 +4,9 @@
 
 #include "exchange/browsedialog.h"
 #include "exchange/importdialog.h"
-#include "platform/flexgrid.h"
-#include "platform/processworkbook.h"
-#include "rollcall/namelabel.h"
+#include "widgets/flexgrid.h"
+#include "workbook/processworkbook.h"
+#include "widgets/namelabel.h"
 #include "tests/support/windowfixture.h"
 
 #include <QFile>

@@ -2,7 +2,7 @@
 // question, and that a failure of any kind leaves the table as it was.
 
 #include "exchange/importdialog.h"
-#include "platform/processworkbook.h"
+#include "workbook/processworkbook.h"
 #include "tests/support/windowfixture.h"
 
 #include <QDir>

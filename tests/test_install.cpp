@@ -142,6 +142,14 @@ private slots:
                  out.constData());
     }
 
+    // The reader program starts at every import: it loads none of Qt.
+    void readerProgramNeedsNoToolkit()
+    {
+        QByteArray dynamic;
+        QCOMPARE(run("readelf", {"-d", QUORVEL_BINARY_DIR "/bin/quorvel-sheetreader"}, &dynamic), 0);
+        QVERIFY2(dynamic.contains("libfreexl") && !dynamic.contains("libQt"), dynamic.constData());
+    }
+
     void debianPackageHoldsTheProgramsAndRuntimeDepends()
     {
         for (const char *tool : {"cpack", "dpkg-deb", "dpkg-shlibdeps"})

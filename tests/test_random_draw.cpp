@@ -1,11 +1,11 @@
 // The rolling draw of the main window: starting and stopping it, what each
 // draw picks, the countdown, the refused starts and the digit-only boxes.
 
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "platform/random.h"
 #include "platform/services.h"
 #include "rollcall/mainwindow.h"
-#include "platform/panelstatusbar.h"
+#include "widgets/panelstatusbar.h"
 #include "store/store.h"
 #include "tests/support/testdb.h"
 

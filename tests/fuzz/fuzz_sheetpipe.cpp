@@ -2,7 +2,7 @@
 // The bytes are sent by `cat` standing in for the reader; ProcessWorkbookReader
 // must read them as a sheet or fail with a WorkbookError, nothing else.
 
-#include "platform/processworkbook.h"
+#include "workbook/processworkbook.h"
 
 #include <QCoreApplication>
 

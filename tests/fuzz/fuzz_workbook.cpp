@@ -3,8 +3,8 @@
 // its first sheet is written out as the reader program does, and the output
 // must keep its form.
 
-#include "platform/freexlworkbook.h"
-#include "platform/sheetpipe.h"
+#include "workbook/readers/freexlworkbook.h"
+#include "workbook/sheetpipe.h"
 #include "tests/fuzz/sheetoutput.h"
 
 #include <cstdio>

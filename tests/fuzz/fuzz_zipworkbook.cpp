@@ -8,8 +8,8 @@
 // sheet are written out as the reader program does, and the output must keep
 // its form.
 
-#include "platform/sheetpipe.h"
-#include "platform/zipworkbook.h"
+#include "workbook/sheetpipe.h"
+#include "workbook/readers/zipworkbook.h"
 #include "tests/fuzz/sheetoutput.h"
 
 #include <zlib.h>

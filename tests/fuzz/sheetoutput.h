@@ -2,7 +2,7 @@
 
 // What the fuzz targets of the reader program's own work ask of its output.
 
-#include "platform/sheetpipe.h"
+#include "workbook/sheetpipe.h"
 
 #include <cstdlib>
 #include <string_view>

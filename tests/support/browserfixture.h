@@ -3,7 +3,7 @@
 // The browser opened from a main window on a throw-away database.
 
 #include "exchange/browsedialog.h"
-#include "platform/flexgrid.h"
+#include "widgets/flexgrid.h"
 #include "store/connection.h"
 #include "tests/support/windowfixture.h"
 

@@ -2,11 +2,11 @@
 
 // A main window on a throw-away database, with scripted services.
 
-#include "platform/doubles.h"
+#include "tests/support/doubles.h"
 #include "platform/services.h"
-#include "platform/workbookwriter.h"
+#include "workbook/workbookwriter.h"
 #include "rollcall/mainwindow.h"
-#include "platform/panelstatusbar.h"
+#include "widgets/panelstatusbar.h"
 #include "store/store.h"
 #include "tests/support/testdb.h"
 
