@@ -43,15 +43,15 @@ QString fieldName(int column)
     return QString::fromUtf8(f.data(), static_cast<qsizetype>(f.size()));
 }
 
-std::vector<BrowseDialog::Choice> asChoices(const QStringList &texts)
+std::vector<Choice> asChoices(const QStringList &texts)
 {
-    std::vector<BrowseDialog::Choice> choices;
+    std::vector<Choice> choices;
     for (const QString &t : texts)
         choices.emplace_back(t, store::Value(t.toStdString()));
     return choices;
 }
 
-void addChoices(QComboBox *box, const std::vector<BrowseDialog::Choice> &choices)
+void addChoices(QComboBox *box, const std::vector<Choice> &choices)
 {
     for (const auto &[text, value] : choices)
         box->addItem(text, QVariant::fromValue(value));
@@ -187,7 +187,7 @@ void BrowseDialog::showClass()
             auto &row = rows.emplace_back();
             keys.push_back(rs2.key());
             for (std::size_t c = 0; c < row.size(); ++c)
-                row[c] = QString::fromStdString(store::displayText(rs2.field(index[c])));
+                row[c] = storedText(rs2.field(index[c]));
         }
         rs2.close();
         store_.closeConn();

@@ -2,6 +2,7 @@
 
 #include "platform/services.h"
 #include "store/value.h"
+#include "widgets/storedtext.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -33,7 +34,6 @@ class BrowseDialog : public QDialog {
 public:
     // An item of a grade or class list: the text shown, and the stored value
     // the query looks for.
-    using Choice = std::pair<QString, store::Value>;
 
     BrowseDialog(store::Store &store, const Services &services,
                  const std::vector<Choice> &grades, const std::vector<Choice> &classes,

@@ -1,6 +1,7 @@
 #include "exchange/historydialog.h"
 
 #include "exchange/evaluationweeks.h"
+#include "widgets/storedtext.h"
 #include "widgets/fonts.h"
 #include "platform/messagebox.h"
 #include "store/error.h"
@@ -32,16 +33,11 @@ const std::array<QString, 4> kGradeNames{QStringLiteral("优秀"), QStringLitera
 const std::array<QColor, 4> kGradeColours{QColor(0x2e, 0x7d, 0x32), QColor(0x15, 0x65, 0xc0),
                                           QColor(0xf9, 0xa8, 0x25), QColor(0xc6, 0x28, 0x28)};
 
-QString shown(const store::Value &v)
-{
-    return QString::fromStdString(store::displayText(v));
-}
-
 QString creditsText(const store::EvaluationEntry &e)
 {
     if (e.creditsBefore == e.creditsAfter)
-        return shown(e.creditsAfter);
-    return shown(e.creditsBefore) + QStringLiteral(" → ") + shown(e.creditsAfter);
+        return storedText(e.creditsAfter);
+    return storedText(e.creditsBefore) + QStringLiteral(" → ") + storedText(e.creditsAfter);
 }
 
 long long wholeNumber(const store::Value &v)
@@ -80,16 +76,16 @@ bool HistoryDialog::read(store::Store &store, std::int64_t student)
             return false;
         }
         row.moveFirst();
-        name_ = shown(row.field(store::kName));
+        name_ = storedText(row.field(store::kName));
         long long counted = 0;
         const std::array<std::string_view, 4> counters{store::kExcellent, store::kGood,
                                                        store::kPass, store::kFail};
         QStringList parts;
         for (std::size_t i = 0; i < counters.size(); ++i) {
             counted += wholeNumber(row.field(counters[i]));
-            parts << kGradeNames[i] + QStringLiteral("：") + shown(row.field(counters[i]));
+            parts << kGradeNames[i] + QStringLiteral("：") + storedText(row.field(counters[i]));
         }
-        parts << QStringLiteral("倒扣学分：") + shown(row.field(store::kDeducted));
+        parts << QStringLiteral("倒扣学分：") + storedText(row.field(store::kDeducted));
         totals_ = QStringLiteral("合计  ") + parts.join(QStringLiteral("  "));
         entries_ = store::readEvaluations(*conn, student);
         const long long undated = counted - static_cast<long long>(entries_.size());

@@ -402,7 +402,7 @@ void Classroom::classOpened(const store::Value &grade, const store::Value &class
         for (long p = 1; p <= rs.recordCount(); ++p) {
             rs.setAbsolutePosition(p);
             const store::Value &name = rs.field(nameColumn);
-            members.push_back({rs.key(), name, shownText(name)});
+            members.push_back({rs.key(), name, storedText(name)});
         }
         rs.moveFirst();
     } catch (const DbError &) {

@@ -26,7 +26,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <QStringDecoder>
 #include <QTimer>
 #include <QToolTip>
 
@@ -60,60 +59,11 @@ constexpr std::array<Tally, 5> kTallies{{{u"优秀：", store::kExcellent},
                                          {u"不及格：", store::kFail},
                                          {u"倒扣学分：", store::kDeducted}}};
 
-// Bytes from the file as text: UTF-8 where they are UTF-8, else as GB18030
-// (what older Chinese programs stored), else UTF-8 with the bad bytes marked.
-QString decoded(const std::string &bytes, bool *wasUtf8 = nullptr)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    if (wasUtf8)
-        *wasUtf8 = !utf8.hasError();
-    if (!utf8.hasError())
-        return text;
-    QStringDecoder gb("GB18030", QStringDecoder::Flag::Stateless);
-    if (gb.isValid()) {
-        const QString other = gb.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-        if (!gb.hasError())
-            return other;
-    }
-    return text;
-}
-
-
-// What kind of stored value an item is, to tell apart items that read alike.
-QString kindOf(const store::Value &v)
-{
-    if (std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v))
-        return QStringLiteral("数值");
-    if (std::holds_alternative<store::Blob>(v))
-        return QStringLiteral("二进制");
-    bool utf8 = true;
-    decoded(std::get<std::string>(v), &utf8);
-    return utf8 ? QStringLiteral("文本") : QStringLiteral("非UTF-8编码");
-}
-
-// Fills a list with one item per stored value. Where values read alike, the
-// ordinary text keeps the plain reading and the others are marked with their
-// kind (and a number, if that is not enough), so no two items look the same.
+// Fills a list with the items of the stored values.
 void fill(QComboBox *box, const std::vector<store::Value> &values)
 {
-    std::vector<QString> readings;
-    std::map<QString, int> count;
-    for (const store::Value &v : values)
-        ++count[readings.emplace_back(shownText(v))];
-    std::set<QString> shown;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const store::Value &v = values[i];
-        QString item = readings[i];
-        if (count[item] > 1 && kindOf(v) != QStringLiteral("文本")) {
-            const QString marked = item + u'（' + kindOf(v) + u'）';
-            item = marked;
-            for (int n = 2; shown.count(item) || count.count(item); ++n)
-                item = marked + u'（' + QString::number(n) + u'）';
-        }
-        shown.insert(item);
-        box->addItem(item, QVariant::fromValue(v));
-    }
+    for (const auto &[item, value] : choicesFor(values))
+        box->addItem(item, QVariant::fromValue(value));
     box->setCurrentIndex(-1);
 }
 
@@ -158,15 +108,6 @@ std::array<store::Value, 3> identity(const store::RecordSet &rs)
 }
 
 } // namespace
-
-QString shownText(const store::Value &v)
-{
-    if (auto s = std::get_if<std::string>(&v))
-        return decoded(*s);
-    if (auto b = std::get_if<store::Blob>(&v))
-        return decoded(b->bytes);
-    return QString::fromStdString(store::displayText(v));
-}
 
 MainWindow::MainWindow(store::Store &store, const Services &services, QWidget *parent)
     : QMainWindow(parent), store_(store), services_(services),
@@ -255,9 +196,9 @@ QStringList items(const QComboBox *box)
     return list;
 }
 
-std::vector<MainWindow::Choice> choices(const QComboBox *box)
+std::vector<Choice> choices(const QComboBox *box)
 {
-    std::vector<MainWindow::Choice> list;
+    std::vector<Choice> list;
     for (int i = 0; i < box->count(); ++i)
         list.emplace_back(box->itemText(i), box->itemData(i).value<store::Value>());
     return list;
@@ -275,12 +216,12 @@ QStringList MainWindow::classItems() const
     return items(ComboBox2);
 }
 
-std::vector<MainWindow::Choice> MainWindow::gradeChoices() const
+std::vector<Choice> MainWindow::gradeChoices() const
 {
     return choices(ComboBox1);
 }
 
-std::vector<MainWindow::Choice> MainWindow::classChoices() const
+std::vector<Choice> MainWindow::classChoices() const
 {
     return choices(ComboBox2);
 }
@@ -289,7 +230,7 @@ std::vector<MainWindow::Choice> MainWindow::classChoices() const
 
 void MainWindow::showstudent()
 {
-    const QString name = shownText(store_.rs->field(store::kName));
+    const QString name = storedText(store_.rs->field(store::kName));
     showName(observer_ ? observer_->nameShown(name) : name);
     showtally();
 }
@@ -306,7 +247,7 @@ void MainWindow::showtally()
     const store::RecordSet &rs = *store_.rs;
     for (std::size_t i = 0; i < kTallies.size(); ++i)
         Stat->setPanelText(static_cast<int>(i) + 1, QString::fromUtf16(kTallies[i].label)
-                                                        + shownText(rs.field(kTallies[i].column)));
+                                                        + storedText(rs.field(kTallies[i].column)));
 }
 
 // ---- choosing a class -----------------------------------------------------
@@ -668,7 +609,7 @@ void MainWindow::undoEvaluation()
     QString name;
     for (const auto &[column, value] : last.written)
         if (column == store::kName)
-            name = shownText(value);
+            name = storedText(value);
     const QString notice = texts::kUndone + name + QStringLiteral(" ")
         + QString::fromStdString(last.entry.grade) + QStringLiteral("（")
         + QString::fromStdString(last.entry.time) + QStringLiteral("）");

@@ -3,6 +3,7 @@
 #include "platform/services.h"
 #include "store/evaluationlog.h"
 #include "store/value.h"
+#include "widgets/storedtext.h"
 
 #include <QDateTime>
 #include <QMainWindow>
@@ -37,11 +38,6 @@ class NameLabel;
 class PanelStatusBar;
 class RollCallObserver;
 
-// How a stored value reads on screen: a text (or bytes) as UTF-8 where it is
-// UTF-8, else as GB18030, what older Chinese programs stored; a number in its
-// plain digits; NULL empty.
-QString shownText(const store::Value &v);
-
 // Opens the two dialogs of the main window; the entry point supplies them.
 struct DialogHooks {
     std::function<void()> openImport;   // "导入数据"
@@ -72,7 +68,6 @@ public:
     QStringList classItems() const;
     // The same items with the exact stored value each one stands for, which
     // is what a query of its class must bind (store::studentsOfClass).
-    using Choice = std::pair<QString, store::Value>;
     std::vector<Choice> gradeChoices() const;
     std::vector<Choice> classChoices() const;
     // The current row of rs: its name in showname and its tallies in Stat.

@@ -1,6 +1,7 @@
 // The export of the browser's grid into a workbook, read back with openpyxl,
 // and the programs that open it.
 
+#include "exchange/historydialog.h"
 #include "platform/launcher.h"
 #include "workbook/workbookwriter.h"
 #include "tests/support/browserfixture.h"
@@ -91,6 +92,7 @@ private slots:
     void talliesAreNumbersWhereTheyAreNumbers();
     void savesWhereAskedOrReportsFailure();
     void suggestedNameFitsAFileName();
+    void nameStoredByAnOlderToolReadsAlikeEverywhere();
     void failingSpreadsheetProgramOffersTheSaveDialog();
     void systemLauncherWatchesTheStart();
 };
@@ -165,6 +167,29 @@ void TestExport::talliesAreNumbersWhereTheyAreNumbers()
             seen += book.kind(r, c);
         QCOMPARE(seen, kinds[r - 3]);
     }
+}
+
+void TestExport::nameStoredByAnOlderToolReadsAlikeEverywhere()
+{
+    // 张三 and 高一 as an older program stored them: GBK bytes in text columns.
+    BrowserFixture e({}, [](store::Connection &conn) {
+        conn.exec("INSERT INTO student (\"姓名\", \"年级\", \"班级\", \"优秀\")"
+                  " VALUES (CAST(X'D5C5C8FD' AS TEXT), CAST(X'B8DFD2BB' AS TEXT), '1班', 2)");
+    });
+    e.choose(QStringLiteral("高一"), QStringLiteral("1班"));
+    e.click("PushButton3");
+    QCOMPARE(e.shownName(), QStringLiteral("张三"));
+
+    e.reopen();
+    e.query(QStringLiteral("高一"), QStringLiteral("1班"));
+    QCOMPARE(e.row(1).mid(0, 4), QStringList({"张三", "高一", "1班", "2"}));
+    HistoryDialog history(*e.store, e.services, 1);
+    QCOMPARE(history.findChild<QLabel *>(QStringLiteral("studentName"))->text(),
+             QStringLiteral("张三"));
+    e.launcher.installed = {QStringLiteral("libreoffice")};
+    e.press("PushButton2");
+    const Workbook book = readBack(e.launcher.started.at(0).arguments.value(1));
+    QCOMPARE(book.row(3).mid(0, 4), QStringList({"张三", "高一", "1班", "2"}));
 }
 
 void TestExport::suggestedNameFitsAFileName()
