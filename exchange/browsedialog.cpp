@@ -175,7 +175,7 @@ void BrowseDialog::showClass()
     std::vector<std::int64_t> keys;
     try {
         store_.rs2 = std::make_unique<store::RecordSet>();
-        store_.opendb();
+        const store::ConnectionScope db(store_);
         store::RecordSet &rs2 = *store_.rs2;
         rs2.open(store_.conn,
                  store::studentsOfClass(chosenValue(ComboBox1), chosenValue(ComboBox2)));
@@ -190,10 +190,8 @@ void BrowseDialog::showClass()
                 row[c] = storedText(rs2.field(index[c]));
         }
         rs2.close();
-        store_.closeConn();
     } catch (const std::exception &e) {
         store_.rs2->close();
-        store_.closeConn();
         services_.messages.show(kDatabaseFailed + QString::fromUtf8(e.what()), MessageStyle::Error);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "exchange/browsedialog.h"
 
+#include "platform/clock.h"
 #include "platform/filedialog.h"
 #include "widgets/flexgrid.h"
 #include "platform/launcher.h"
@@ -54,9 +55,9 @@ constexpr int kMaxFileNameBytes = 255;
 
 // Workbooks handed to the spreadsheet program are read by it at its start;
 // the ones left from earlier days are no longer needed.
-void removeOldWorkbooks(const QDir &folder)
+void removeOldWorkbooks(const QDir &folder, const Clock &clock)
 {
-    const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
+    const QDateTime dayAgo = clock.now().addDays(-1);
     const QFileInfoList old = folder.entryInfoList({QStringLiteral("评价数据-*.xlsx")}, QDir::Files);
     for (const QFileInfo &f : old)
         if (f.lastModified() < dayAgo)
@@ -64,12 +65,12 @@ void removeOldWorkbooks(const QDir &folder)
 }
 
 // A new, unused name in the program's own folder for workbooks.
-QString newWorkbookPath()
+QString newWorkbookPath(const Clock &clock)
 {
     const QString folder = workbookFolder();
     if (folder.isEmpty())
         throw WorkbookWriteError("无法创建存放工作簿的文件夹");
-    removeOldWorkbooks(QDir(folder));
+    removeOldWorkbooks(QDir(folder), clock);
     QTemporaryFile reserved(folder + QStringLiteral("/评价数据-XXXXXX.xlsx"));
     reserved.setAutoRemove(false);
     if (!reserved.open())
@@ -96,14 +97,14 @@ QString startWithin(const QString &text, int maxBytes)
 
 // grade + class + date, without the characters a file name cannot hold, the
 // grade and class shortened where the whole would be too long a file name.
-QString suggestedFileName(const QString &grade, const QString &className)
+QString suggestedFileName(const QString &grade, const QString &className, const QDate &day)
 {
     QString name = grade + className;
     for (QChar &ch : name)
         if (ch.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(ch))
             ch = u'_';
     const QString ending =
-        QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".xlsx");
+        day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".xlsx");
     return startWithin(name, kMaxFileNameBytes - static_cast<int>(ending.toUtf8().size())) + ending;
 }
 
@@ -138,7 +139,7 @@ bool saveWorkbook(const Services &services, const Sheet &sheet, const QString &g
         folder = QDir::homePath();
     const QString path = services.files.saveFile(
         caption, QStringLiteral("Excel工作簿"), QStringLiteral("*.xlsx"),
-        QDir(folder).filePath(suggestedFileName(grade, className)));
+        QDir(folder).filePath(suggestedFileName(grade, className, services.clock.today())));
     if (path.isEmpty())
         return false;
     services.workbookWriter->write(path, sheet);
@@ -159,7 +160,7 @@ void openOrSave(const Services &services, const std::shared_ptr<const Sheet> &sh
         const QString program = services.launcher->findProgram(kSpreadsheetPrograms[i].names);
         if (program.isEmpty())
             continue;
-        const QString written = newWorkbookPath();
+        const QString written = newWorkbookPath(services.clock);
         try {
             services.workbookWriter->write(written, *sheet);
         } catch (...) {

@@ -65,9 +65,7 @@ HistoryDialog::HistoryDialog(store::Store &store, const Services &services,
 bool HistoryDialog::read(store::Store &store, std::int64_t student)
 {
     try {
-        store.opendb();
-        const std::shared_ptr<store::Connection> conn = store.conn;
-        store.closeConn();
+        const std::shared_ptr<store::Connection> conn = store.openFresh();
         store::RecordSet row;
         row.open(conn, store::studentByKey(student));
         if (row.recordCount() == 0) {
@@ -93,7 +91,6 @@ bool HistoryDialog::read(store::Store &store, std::int64_t student)
             note_ = QStringLiteral("另有 %1 次评价记入于开始记录评价时间之前，没有日期。")
                         .arg(undated);
     } catch (const std::exception &e) {
-        store.closeConn();
         services_.messages.show(QStringLiteral("数据库操作失败：") + QString::fromUtf8(e.what()),
                                 MessageStyle::Error);
         return false;

@@ -1,6 +1,7 @@
 #include "exchange/importdialog.h"
 
 #include "exchange/worksheetpicture.h"
+#include "platform/clock.h"
 #include "platform/filedialog.h"
 #include "widgets/fonts.h"
 #include "widgets/geometry.h"
@@ -144,10 +145,11 @@ void ImportDialog::importStudents()
         return;
 
     long added = 0;
+    std::optional<store::ConnectionScope> db;
     try {
-        added = importWorkbook(path);
+        added = importWorkbook(path, db);
     } catch (const std::exception &e) {
-        store_.closeConn();
+        db.reset();
         services_.messages.show(kFailed + QString::fromUtf8(e.what()) + kNothingChanged,
                                 MessageStyle::Error);
         return;
@@ -155,25 +157,25 @@ void ImportDialog::importStudents()
     try {
         reloadLists_();
     } catch (const std::exception &e) {
-        store_.closeConn();
+        db.reset();
         services_.messages.show(kListsNotRefilled + QString::fromUtf8(e.what()),
                                 MessageStyle::Error);
         return;
     }
-    store_.closeConn();
+    db.reset();
     services_.messages.show(QStringLiteral("导入了 ") + QString::number(added)
                                 + QStringLiteral("条数据"),
                             MessageStyle::Information);
 }
 
-long ImportDialog::importWorkbook(const QString &path)
+long ImportDialog::importWorkbook(const QString &path, std::optional<store::ConnectionScope> &db)
 {
     if (!services_.workbookReader)
         throw WorkbookError(WorkbookFailure::Unreadable, 0, "没有可用的读取程序");
     // The reader opens the workbook while the database is opened.
     const std::unique_ptr<Worksheet> sheet =
         services_.workbookReader->openFirstSheet(path.toLocal8Bit().toStdString());
-    store_.opendb();
+    db.emplace(store_);
     const int lastRow = sheet->usedRows() - 1;  // a workbook that cannot be read fails here
 
     bool clear = false;
@@ -230,7 +232,7 @@ std::string ImportDialog::backUpDatabase()
 {
     // Named by the second it was taken; a second backup within the same
     // second takes the next free second, so no backup is ever overwritten.
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = services_.clock.now();
     const QString base = QString::fromStdString(store_.conn->path()) + QStringLiteral(".bak-");
     for (int later = 0;; ++later) {
         const QString stamp = now.addSecs(later).toString(QStringLiteral("yyyyMMdd-HHmmss"));

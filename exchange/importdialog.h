@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -12,8 +13,9 @@ class QProgressBar;
 class QPushButton;
 
 namespace quorvel::store {
+class ConnectionScope;
 class Store;
-}
+} // namespace quorvel::store
 
 namespace quorvel {
 
@@ -33,8 +35,9 @@ public slots:
 private:
     void buildControls();
     // Reads the workbook and stores its rows in one transaction; returns the
-    // number of students added. Throws on any failure, having changed nothing.
-    long importWorkbook(const QString &path);
+    // number of students added. The database is opened into db once the
+    // reader has started. Throws on any failure, having changed nothing.
+    long importWorkbook(const QString &path, std::optional<store::ConnectionScope> &db);
     // The progress bar's range for rows 2 to lastRow.
     void showRowCount(int lastRow);
     void showProgress(int value, bool force);

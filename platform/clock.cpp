@@ -5,6 +5,11 @@
 
 namespace quorvel {
 
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}
+
 double SystemClock::secondsSinceMidnight() const
 {
     using namespace std::chrono;

@@ -1,5 +1,6 @@
 #include "rollcall/classroom.h"
 
+#include "platform/clock.h"
 #include "platform/messagebox.h"
 #include "platform/speech.h"
 #include "rollcall/mainwindow.h"
@@ -288,7 +289,7 @@ bool Classroom::writePending()
 void Classroom::rememberMarks()
 {
     if (draw_.size() != 0)
-        remembered_[{grade_, className_}] = {draw_.marks(), today()};
+        remembered_[{grade_, className_}] = {draw_.marks(), services_.clock.today()};
 }
 
 std::optional<FairDraw::Marks> Classroom::readMarks(const std::vector<ClassMember> &members)
@@ -298,7 +299,7 @@ std::optional<FairDraw::Marks> Classroom::readMarks(const std::vector<ClassMembe
     std::vector<store::MarkedStudent> students;
     for (const ClassMember &m : members)
         students.push_back({m.key, m.storedName});
-    const std::string day = today().toString(Qt::ISODate).toStdString();
+    const std::string day = services_.clock.today().toString(Qt::ISODate).toStdString();
     try {
         BriefWait brief(*conn_);
         FairDraw::Marks marks;
@@ -331,13 +332,9 @@ void Classroom::startNewRound()
     }
     // Another class than the one in roll call: only the file holds its round.
     try {
-        store_.opendb();
-        const std::shared_ptr<store::Connection> c = store_.conn;
-        store_.closeConn();
-        clear(*c);
+        clear(*store_.openFresh());
         remembered_.erase({grade, className});
     } catch (const DbError &e) {
-        store_.closeConn();
         services_.messages.show(texts::kDatabaseFailed + QString::fromUtf8(e.what()),
                                 MessageStyle::Error);
     }
@@ -373,7 +370,7 @@ void Classroom::toggleAbsence()
     const bool absent = !draw_.isAbsent(p);
     const ClassMember m = draw_.member(p);
     draw_.markAbsent(p, absent);
-    const std::string day = today().toString(Qt::ISODate).toStdString();
+    const std::string day = services_.clock.today().toString(Qt::ISODate).toStdString();
     const store::MarkedStudent student{m.key, m.storedName};
     persist([grade = grade_, className = className_, student, day, absent](store::Connection &c) {
         store::setAbsent(c, grade, className, student, day, absent);
@@ -415,7 +412,7 @@ void Classroom::classOpened(const store::Value &grade, const store::Value &class
         marks.emplace();
         if (const auto it = remembered_.find({grade_, className_}); it != remembered_.end()) {
             marks = it->second.marks;
-            if (it->second.day != today()) {
+            if (it->second.day != services_.clock.today()) {
                 marks->absent.clear();
                 marks->returned.clear();
             }

@@ -45,9 +45,6 @@ public:
               QSettings &settings, QObject *parent = nullptr);
     ~Classroom() override;
 
-    // The day absences are marked for; tests set another.
-    std::function<QDate()> today = [] { return QDate::currentDate(); };
-
     bool fairDraw() const;
     void setFairDraw(bool on);
     bool readAloud() const;

@@ -6,6 +6,7 @@
 #include "platform/random.h"
 #include "platform/clock.h"
 #include "widgets/digitkeyfilter.h"
+#include "rollcall/evaluations.h"
 #include "rollcall/indexwindow.h"
 #include "widgets/namefit.h"
 #include "widgets/namelabel.h"
@@ -42,11 +43,9 @@ using store::DbError;
 
 namespace {
 
-// The evaluation grades, in list order, and the counter each one raises.
+// The evaluation grades, in list order.
 const std::array<QString, 4> kGrades{QStringLiteral("优  秀"), QStringLiteral("良  好"),
                                      QStringLiteral("及  格"), QStringLiteral("不及格")};
-constexpr std::array<std::string_view, 4> kCounters{store::kExcellent, store::kGood,
-                                                     store::kPass, store::kFail};
 
 // The five status-bar panels: label and column.
 struct Tally {
@@ -67,29 +66,6 @@ void fill(QComboBox *box, const std::vector<store::Value> &values)
     box->setCurrentIndex(-1);
 }
 
-// The counter raised by one. A counter that holds no number (written by some
-// other program), or one that adding 1 would not raise exactly, is refused
-// rather than overwritten.
-store::Value plusOne(const store::Value &v, std::string_view column)
-{
-    const std::string name = "“" + std::string(column) + "”";
-    if (auto d = std::get_if<double>(&v)) {
-        const double next = *d + 1.0;
-        if (!std::isfinite(next) || next == *d)
-            throw DbError(store::Condition::Usage, 0,
-                          name + "中的数" + store::displayText(v) + "太大，无法再准确加1");
-        return next;
-    }
-    if (auto i = std::get_if<std::int64_t>(&v)) {
-        if (*i == std::numeric_limits<std::int64_t>::max())
-            throw DbError(store::Condition::Usage, 0,
-                          name + "已达到能记录的最大值" + store::displayText(v) + "，不能再加1");
-        return *i + 1;
-    }
-    throw DbError(store::Condition::Usage, 0,
-                  name + "中存的不是数字：" + store::displayText(v));
-}
-
 // A whole number written with 1 to maxDigits digits and nothing else.
 std::optional<int> wholeNumber(const QString &s, int maxDigits)
 {
@@ -101,17 +77,11 @@ std::optional<int> wholeNumber(const QString &s, int maxDigits)
     return s.toInt();
 }
 
-// Who the current row of a set is: name, grade and class as stored.
-std::array<store::Value, 3> identity(const store::RecordSet &rs)
-{
-    return {rs.field(store::kName), rs.field(store::kGrade), rs.field(store::kClass)};
-}
-
 } // namespace
 
 MainWindow::MainWindow(store::Store &store, const Services &services, QWidget *parent)
     : QMainWindow(parent), store_(store), services_(services),
-      digitsOnly_(new DigitKeyFilter(this))
+      digitsOnly_(new DigitKeyFilter(this)), evaluations_(services.clock)
 {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(texts::kCaption);
@@ -154,11 +124,9 @@ bool MainWindow::load()
 
     try {
         store_.rs = std::make_unique<store::RecordSet>();
-        store_.opendb();
+        const store::ConnectionScope db(store_);
         loadlists();
-        store_.closeConn();
     } catch (const DbError &e) {
-        store_.closeConn();
         index.close();
         const QString path = QString::fromStdString(store_.databasePath());
         if (e.condition() == store::Condition::MissingFile)
@@ -269,24 +237,24 @@ bool MainWindow::openClass(const store::Value &grade, const store::Value &classN
 {
     try {
         store_.rs = std::make_unique<store::RecordSet>();
-        store_.opendb();
+        store::ConnectionScope db(store_);
         store_.rs->open(store_.conn, store::studentsOfClass(grade, className));
-        if (store_.rs->recordCount() == 0) {
-            store_.rs->close();
-            store_.closeConn();
-            refuse(texts::kNoStudents);
-            return false;
+        if (store_.rs->recordCount() != 0) {
+            db.keep();  // rs stays on the class, its row the called student
+            if (observer_)
+                observer_->classOpened(grade, className, ComboBox1->currentText(),
+                                       ComboBox2->currentText());
+            return true;
         }
-        if (observer_)
-            observer_->classOpened(grade, className, ComboBox1->currentText(),
-                                   ComboBox2->currentText());
-        return true;
+        store_.rs->close();
     } catch (const DbError &e) {
         store_.rs->close();
         store_.closeConn();
         reportDatabaseFailure(e);
         return false;
     }
+    refuse(texts::kNoStudents);
+    return false;
 }
 
 // ---- rolling draw ---------------------------------------------------------
@@ -511,23 +479,9 @@ void MainWindow::onPushButton4Clicked()
 
     store::RecordSet &rs = *store_.rs;
     try {
-        const auto student = identity(rs);
-        try {
-            storeEvaluation(grade, credits);
-        } catch (const DbError &e) {
-            // Another copy of Quorvel evaluated this student meanwhile: the set
-            // now holds the file's row. While it is still the same student,
-            // this evaluation counts on top of the other one.
-            if (e.condition() != store::Condition::RowChanged)
-                throw;
-            rs.cancelUpdate();
-            if (identity(rs) != student)
-                throw;
-            storeEvaluation(grade, credits);
-        }
+        evaluations_.record(rs, static_cast<Evaluations::Grade>(grade), credits);
     } catch (const DbError &e) {
-        // update() has dropped the unsaved changes: show what the file holds.
-        rs.cancelUpdate();
+        // Show what the file holds.
         try {
             showtally();
         } catch (const DbError &) {
@@ -537,46 +491,12 @@ void MainWindow::onPushButton4Clicked()
     }
     showtally();
     services_.messages.show(texts::kRecorded, MessageStyle::Information);
-    if (!notLogged_.isEmpty() && !toldNotLogged_) {
+    if (!evaluations_.notLogged().empty() && !toldNotLogged_) {
         toldNotLogged_ = true;
-        services_.messages.show(texts::kNotLogged + notLogged_ + texts::kNotLoggedAfter,
+        services_.messages.show(texts::kNotLogged + QString::fromStdString(evaluations_.notLogged())
+                                    + texts::kNotLoggedAfter,
                                 MessageStyle::Error);
     }
-}
-
-void MainWindow::storeEvaluation(int grade, std::optional<int> credits)
-{
-    store::RecordSet &rs = *store_.rs;
-    const std::string_view counter = kCounters[static_cast<std::size_t>(grade)];
-    store::RecordedEvaluation done;
-    done.counter = std::string(counter);
-    done.counterBefore = rs.field(counter);
-    done.entry.student = rs.key();
-    done.entry.time = now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
-    done.entry.grade = done.counter;
-    done.entry.creditsBefore = rs.field(store::kDeducted);
-    rs.setField(counter, plusOne(done.counterBefore, counter));
-    if (credits)
-        rs.setField(store::kDeducted, static_cast<double>(*credits));
-    // The log entry goes in with the row, in its transaction. Where another
-    // program's table holds the log's name, the evaluation counts unlogged.
-    notLogged_.clear();
-    rs.update([&](store::Connection &conn) {
-        done.entry.creditsAfter = rs.field(store::kDeducted);
-        try {
-            done.entry.id = store::appendEvaluation(conn, done.entry);
-        } catch (const DbError &e) {
-            if (e.condition() != store::Condition::ForeignLog)
-                throw;
-            done.entry.id = 0;
-            notLogged_ = QString::fromUtf8(e.what());
-        }
-    });
-    const auto &columns = rs.columns();
-    for (std::size_t c = 0; c < columns.size(); ++c)
-        done.written.emplace_back(columns[c], rs.field(static_cast<int>(c)));
-    done.entry.creditsAfter = rs.field(store::kDeducted);
-    undo_.push_back(std::move(done));
 }
 
 void MainWindow::undoEvaluation()
@@ -585,20 +505,16 @@ void MainWindow::undoEvaluation()
         refuse(texts::kUndoDuringDraw);
         return;
     }
-    if (undo_.empty()) {
+    if (evaluations_.undoable() == 0) {
         refuse(texts::kNothingToUndo);
         return;
     }
-    const store::RecordedEvaluation &last = undo_.back();
+    store::RecordedEvaluation undone;
     try {
-        // The connection rs reads through, or a fresh one when rs is closed.
-        const bool opened = !store_.conn;
-        if (opened)
-            store_.opendb();
-        const std::shared_ptr<store::Connection> conn = store_.conn;
-        if (opened)
-            store_.closeConn();
-        store::undoEvaluation(*conn, last);
+        // The connection rs reads through, or one of its own when rs is closed.
+        const std::shared_ptr<store::Connection> conn =
+            store_.conn ? store_.conn : store_.openFresh();
+        undone = evaluations_.undoLatest(*conn);
     } catch (const DbError &e) {
         if (e.condition() == store::Condition::RowChanged)
             refuse(texts::kUndoFailed + QString::fromUtf8(e.what()));
@@ -607,14 +523,13 @@ void MainWindow::undoEvaluation()
         return;
     }
     QString name;
-    for (const auto &[column, value] : last.written)
+    for (const auto &[column, value] : undone.written)
         if (column == store::kName)
             name = storedText(value);
     const QString notice = texts::kUndone + name + QStringLiteral(" ")
-        + QString::fromStdString(last.entry.grade) + QStringLiteral("（")
-        + QString::fromStdString(last.entry.time) + QStringLiteral("）");
-    const std::int64_t key = last.entry.student;
-    undo_.pop_back();
+        + QString::fromStdString(undone.entry.grade) + QStringLiteral("（")
+        + QString::fromStdString(undone.entry.time) + QStringLiteral("）");
+    const std::int64_t key = undone.entry.student;
     // A tooltip reads markup by itself: escape the name so it shows as typed.
     const QString tip = QStringLiteral("<p>") + notice.toHtmlEscaped() + QStringLiteral("</p>");
     showname->setToolTip(tip);

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "platform/services.h"
+#include "rollcall/evaluations.h"
 #include "store/evaluationlog.h"
 #include "store/value.h"
 #include "widgets/storedtext.h"
 
-#include <QDateTime>
 #include <QMainWindow>
 
 #include <cstdint>
@@ -79,14 +79,12 @@ public:
     // showname is written.
     void showName(const QString &text);
 
-    // The time evaluations are logged with; tests set another.
-    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // Takes back the latest evaluation of this run that is still on the
     // stack, after the file's row proves unchanged since; refuses with a
     // message otherwise. A success says what it undid in showname's tooltip.
     void undoEvaluation();
     // How many evaluations of this run can still be undone.
-    std::size_t undoableEvaluations() const { return undo_.size(); }
+    std::size_t undoableEvaluations() const { return evaluations_.undoable(); }
 
     // Window state.
     std::int32_t curno = 0;     // 1-based position of the called row in rs
@@ -124,9 +122,6 @@ private:
     void drawOne();
     // Positions rs on curno and shows that student.
     void position();
-    // Raises the counter of the grade (and sets the credits) of rs's current
-    // row, with its log entry; remembers it for undo. Throws store::DbError.
-    void storeEvaluation(int grade, std::optional<int> credits);
 
     void refuse(const QString &text);
     void reportDatabaseFailure(const store::DbError &error);
@@ -140,10 +135,9 @@ private:
     // A draw has started and no student has been drawn for it yet.
     bool drawPending_ = false;
     // The evaluations of this run, latest last.
-    std::vector<store::RecordedEvaluation> undo_;
+    Evaluations evaluations_;
     // Why the latest recording could not be logged (another program's table
     // has the log's name); the teacher is told once a run.
-    QString notLogged_;
     bool toldNotLogged_ = false;
 
     // Controls, by their object names.

@@ -34,6 +34,20 @@ void Store::openInAdvance()
     }
 }
 
+std::shared_ptr<Connection> Store::openFresh()
+{
+    const std::shared_ptr<Connection> before = conn;
+    try {
+        opendb();
+    } catch (...) {
+        conn = before;
+        throw;
+    }
+    std::shared_ptr<Connection> fresh = std::move(conn);
+    conn = before;
+    return fresh;
+}
+
 void Store::opendb()
 {
     conn.reset();

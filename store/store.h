@@ -32,12 +32,37 @@ public:
     void openInAdvance();
     // Lets go of conn; a record set still open on it keeps it open.
     void closeConn() { conn.reset(); }
+    // A connection of its own for one piece of work, opened as opendb()
+    // opens conn; conn stays as it was. Throws DbError as opendb() does.
+    std::shared_ptr<Connection> openFresh();
 
     const std::string &databasePath() const { return path_; }
 
 private:
     std::string path_;
     std::future<std::shared_ptr<Connection>> advance_;
+};
+
+// opendb() for the length of a handler: conn is let go when the scope ends,
+// however it ends, unless keep() was called (a roll call keeps its class
+// open). Throws DbError as opendb() does.
+class ConnectionScope {
+public:
+    explicit ConnectionScope(Store &store) : store_(store) { store_.opendb(); }
+    ~ConnectionScope()
+    {
+        if (!kept_)
+            store_.closeConn();
+    }
+    ConnectionScope(const ConnectionScope &) = delete;
+    ConnectionScope &operator=(const ConnectionScope &) = delete;
+
+    Connection &conn() const { return *store_.conn; }
+    void keep() { kept_ = true; }
+
+private:
+    Store &store_;
+    bool kept_ = false;
 };
 
 } // namespace quorvel::store

@@ -61,7 +61,6 @@ struct ClassroomFixture : WindowFixture {
     std::unique_ptr<QSettings> settings;
     RecordingSpeech speech;
     Speech *voice = &speech;
-    QDate day{2026, 3, 2};
     std::unique_ptr<Classroom> room;
 
     // Builds, loads and shows the window; a second call is a restart.
@@ -75,7 +74,6 @@ struct ClassroomFixture : WindowFixture {
                                                QSettings::IniFormat);
         room = std::make_unique<Classroom>(*window, *store, scriptedRandom ? services : realRandom,
                                            *voice, *settings);
-        room->today = [this] { return day; };
         if (!window->load())
             return false;
         find<QSlider>("Slider1")->setValue(1);  // no real tick between the test's own calls
@@ -191,7 +189,7 @@ private slots:
         }
         f.click("PushButton1");
 
-        f.day = f.day.addDays(1);
+        f.clock.day = f.clock.day.addDays(1);
         f.click("PushButton3");
         f.click("PushButton5");
         QCOMPARE(f.shownName(), QStringLiteral("学生2"));
@@ -475,7 +473,7 @@ private slots:
         // Drawn while away, and still away today: the turn comes back another day.
         f.action("absenceAction")->trigger();
         QCOMPARE(f.draw(1), QStringLiteral("学生2"));
-        f.day = f.day.addDays(1);
+        f.clock.day = f.clock.day.addDays(1);
         QCOMPARE(f.draw(1), QStringLiteral("学生1"));
         QCOMPARE(f.draw(1), QStringLiteral("学生3"));
         QVERIFY2(f.messages.shown.empty(), qPrintable(f.messages.lastText()));

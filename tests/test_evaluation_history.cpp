@@ -7,11 +7,13 @@
 #include "exchange/historydialog.h"
 #include "exchange/importdialog.h"
 #include "workbook/workbookreader.h"
+#include "rollcall/evaluations.h"
 #include "rollcall/remotekeys.h"
 #include "store/backup.h"
 #include "store/error.h"
 #include "store/evaluationlog.h"
 #include "store/schema.h"
+#include "store/statements.h"
 
 #include <QDir>
 #include <QLabel>
@@ -149,7 +151,7 @@ private slots:
         QCOMPARE(userVersion(f.db), 0);
         const QStringList before = column(f.db, "SELECT rowid, * FROM student ORDER BY rowid");
         QVERIFY(f.open());
-        f.window->now = [] { return QDateTime(QDate(2026, 3, 2), QTime(8, 15, 7)); };
+        f.clock.set(QDateTime(QDate(2026, 3, 2), QTime(8, 15, 7)));
         walk(f);
         evaluate(f, 0, QStringLiteral("2"));
         QCOMPARE(f.messages.lastText(), QStringLiteral("评价记入成功！"));
@@ -232,6 +234,37 @@ private slots:
         QCOMPARE(f.messages.lastText(), QStringLiteral("没有可以撤销的评价。"));
     }
 
+    // The storage of evaluations, without a window: another copy's change to
+    // the same student is counted on; a renamed student is refused, and so
+    // is taking back what the file no longer holds.
+    void evaluationsWorkWithoutAWindow()
+    {
+        TempDatabase db;
+        db.addMany({student("A"), student("B")});
+        ManualClock clock;
+        clock.set(QDateTime(QDate(2026, 3, 2), QTime(8, 0)));
+        store::Store store(db.directoryPath());
+        store::RecordSet rs;
+        rs.open(store.openFresh(), store::studentsOfClass("高一", "1班"));
+        rs.moveFirst();
+        Evaluations evaluations(clock);
+        evaluations.record(rs, Evaluations::Excellent, 7);
+        db.connect()->exec("UPDATE student SET \"优秀\" = \"优秀\" + 1 WHERE \"姓名\" = 'A'");
+        evaluations.record(rs, Evaluations::Excellent, std::nullopt);
+        QCOMPARE(db.value("A", "优秀"), store::Value(std::int64_t{3}));
+        QCOMPARE(evaluations.undoable(), std::size_t{2});
+        QCOMPARE(log(db), QStringLiteral("1|2026-03-02 08:00:00|优秀|5|7;"
+                                         "1|2026-03-02 08:00:00|优秀|7|7"));
+
+        db.connect()->exec("UPDATE student SET \"姓名\" = 'A2' WHERE \"姓名\" = 'A'");
+        QVERIFY_THROWS_EXCEPTION(store::DbError,
+                                 evaluations.record(rs, Evaluations::Good, std::nullopt));
+        QCOMPARE(rs.field(store::kName), store::Value(std::string("A2")));
+        QCOMPARE(db.value("A2", "良好"), store::Value(std::int64_t{0}));
+        QVERIFY_THROWS_EXCEPTION(store::DbError, evaluations.undoLatest(*store.openFresh()));
+        QCOMPARE(evaluations.undoable(), std::size_t{2});
+    }
+
     void ctrlZUndoesUnlessATextBoxHasTheFocus()
     {
         WindowFixture f;
@@ -279,7 +312,7 @@ private slots:
         };
 
         // A backup that cannot be made stops the import before anything changes.
-        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime now = f.clock.now();
         for (int s = 0; s < 90; ++s)
             QVERIFY(dir.mkpath(QStringLiteral("xsdata.d.bak-")
                                + now.addSecs(s).toString(QStringLiteral("yyyyMMdd-HHmmss"))));
@@ -372,7 +405,7 @@ private slots:
         f.db.addMany({student("A")});
         f.db.connect()->exec("PRAGMA user_version = 3");
         QVERIFY(f.open());
-        f.window->now = [] { return QDateTime(QDate(2026, 3, 2), QTime(9, 0)); };
+        f.clock.set(QDateTime(QDate(2026, 3, 2), QTime(9, 0)));
         walk(f);
         evaluate(f, 1, QString());
         QCOMPARE(f.messages.lastText(), QStringLiteral("评价记入成功！"));

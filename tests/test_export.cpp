@@ -207,7 +207,7 @@ void TestExport::suggestedNameFitsAFileName()
     QVERIFY2(suggested.toUtf8().size() <= 255, qPrintable(suggested));
     QVERIFY(suggested.isValidUtf16());
     QVERIFY2(suggested.startsWith(QStringLiteral("高2023级a😀😀")), qPrintable(suggested));
-    QVERIFY(suggested.endsWith(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+    QVERIFY(suggested.endsWith(e.clock.today().toString(QStringLiteral("yyyyMMdd"))
                                + QStringLiteral(".xlsx")));
     QVERIFY(suggested.toUtf8().size() > 255 - 4);
 }
@@ -226,12 +226,12 @@ void TestExport::failingSpreadsheetProgramOffersTheSaveDialog()
     program(QStringLiteral("libreoffice"), QStringLiteral("exit 3"));
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(bin.path()));
+    BrowserFixture e({{"甲", "高一", "1班"}});
     QFile old(workbookFolder() + QStringLiteral("/评价数据-old.xlsx"));
     QVERIFY(old.open(QIODevice::WriteOnly));
-    old.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime);
+    old.setFileTime(e.clock.now().addDays(-2), QFileDevice::FileModificationTime);
     old.close();
 
-    BrowserFixture e({{"甲", "高一", "1班"}});
     SystemLauncher launcher;
     e.services.launcher = &launcher;
     e.reopen();

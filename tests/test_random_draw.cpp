@@ -308,7 +308,7 @@ private slots:
         QVERIFY(f.start(kGrade, kClass));
         f.random.values = {0.3, 0.9};
         f.w->onTimer1Tick();
-        f.clock.now += 0.1;
+        f.clock.seconds += 0.1;
         f.w->onTimer1Tick();
 
         f.press();
@@ -381,7 +381,7 @@ private slots:
         QFETCH(int, position);
         Fixture f(sevenInClass());
         QVERIFY(f.start(kGrade, kClass));
-        f.clock.now = 45296.123456;
+        f.clock.seconds = 45296.123456;
         f.random.values = {r};
         f.w->onTimer1Tick();
         QCOMPARE(f.random.seeds, std::vector<double>{45296.123456});
@@ -404,8 +404,8 @@ private slots:
         QVERIFY(f.start(QStringLiteral("A"), QStringLiteral("2")));
         std::vector<double> seeds;
         for (double r : {0.0, 0.5, 0.999999, std::nextafter(1.0, 0.0)}) {
-            f.clock.now += 0.25;
-            seeds.push_back(f.clock.now);
+            f.clock.seconds += 0.25;
+            seeds.push_back(f.clock.seconds);
             f.random.values = {r};
             f.w->onTimer1Tick();
             QCOMPARE(f.w->curno, 1);
@@ -491,7 +491,7 @@ private slots:
         std::minstd_rand jitterSource(20240917);
         std::array<int, 7> counts{};
         for (int i = 0; i < kTicks; ++i) {
-            f.clock.now += step + (jitter ? double(jitterSource() % 2000) * 1e-6 : 0.0);
+            f.clock.seconds += step + (jitter ? double(jitterSource() % 2000) * 1e-6 : 0.0);
             f.w->onTimer1Tick();
             QVERIFY(f.w->curno >= 1 && f.w->curno <= 7);
             ++counts[std::size_t(f.w->curno - 1)];

@@ -74,10 +74,22 @@ private:
     QObject alive_;  // no report outlives the launcher
 };
 
+// A clock that stands still until a test moves it: on day, seconds past
+// its midnight (a Monday at 10:00 unless set).
 class ManualClock final : public Clock {
 public:
-    double secondsSinceMidnight() const override { return now; }
-    double now = 36000.0;
+    QDateTime now() const override
+    {
+        return QDateTime(day, QTime(0, 0)).addMSecs(static_cast<qint64>(seconds * 1000));
+    }
+    double secondsSinceMidnight() const override { return seconds; }
+    void set(const QDateTime &at)
+    {
+        day = at.date();
+        seconds = at.time().msecsSinceStartOfDay() / 1000.0;
+    }
+    QDate day{2026, 3, 2};
+    double seconds = 36000.0;
 };
 
 class ScriptedRandom final : public Random {
