@@ -56,7 +56,7 @@ int run()
     auto *classes = bench::child<QComboBox>(w, "ComboBox2");
     grades->setCurrentIndex(0);
     classes->setCurrentIndex(0);
-    w.onPushButton3Clicked();  // start the walk
+    w.toggleWalk();  // start the walk
     if (!w.called)
         throw std::runtime_error("the walk did not start: " + messages.lastText().toStdString());
     auto *grade = bench::child<QComboBox>(w, "ComboBox3");
@@ -69,12 +69,12 @@ int run()
         credits->setText(i % 3 ? QString::number(i % 10) : QString());
         messages.shown.clear();
         const auto t0 = bench::Clock::now();
-        w.onPushButton4Clicked();
+        w.recordEvaluation();
         us.push_back(bench::microsecondsBetween(t0, bench::Clock::now()));
         if (messages.lastText() != QStringLiteral("评价记入成功！"))
             throw std::runtime_error("recording failed: " + messages.lastText().toStdString());
         if (i % 7 == 6)
-            w.onPushButton5Clicked();  // on to the next student now and then
+            w.goNext();  // on to the next student now and then
     }
     const auto line = [](const char *what, const std::vector<double> &t) {
         std::printf("  %-34s median %8.1f   p90 %8.1f   max %9.1f   mean %8.1f us   (%zu)\n", what,

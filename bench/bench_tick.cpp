@@ -126,14 +126,14 @@ int run()
     autoStop->setChecked(false);
 
     const auto startDraw = [&] {
-        const double ms = bench::timeMs([&] { w.onPushButton1Clicked(); });
+        const double ms = bench::timeMs([&] { w.toggleDraw(); });
         if (!timer->isActive() || !messages.shown.empty())
             throw std::runtime_error("the draw did not start: "
                                      + messages.lastText().toStdString());
         return ms;
     };
     const auto stopDraw = [&] {
-        w.onPushButton1Clicked();
+        w.toggleDraw();
         if (timer->isActive())
             throw std::runtime_error("the draw did not stop");
     };
@@ -152,7 +152,7 @@ int run()
     int previous = 0;
     for (int i = 0; i < kDirectTicks; ++i) {
         const auto t0 = bench::Clock::now();
-        w.onTimer1Tick();
+        w.drawTick();
         const auto t1 = bench::Clock::now();
         tickUs.push_back(bench::microsecondsBetween(t0, t1));
         drawn.insert(w.curno);
@@ -163,7 +163,7 @@ int run()
         previous = w.curno;
     }
     std::printf("(a) one tick, SystemClock + SplitMixRandom, %d calls\n", kDirectTicks);
-    printMicros("onTimer1Tick", tickUs);
+    printMicros("drawTick", tickUs);
     std::printf("  target median <= 50 us: %s\n",
                 bench::median(tickUs) <= 50.0 ? "met" : "NOT met");
     std::printf("  students drawn: %zu of %d (curno %d..%d); same as the previous tick %d times"
@@ -189,7 +189,7 @@ int run()
     paintedUs.reserve(kPaintedTicks);
     for (int i = 0; i < kPaintedTicks; ++i) {
         const auto t0 = bench::Clock::now();
-        w.onTimer1Tick();
+        w.drawTick();
         QCoreApplication::processEvents();
         const auto t1 = bench::Clock::now();
         paintedUs.push_back(bench::microsecondsBetween(t0, t1));

@@ -53,12 +53,6 @@ const QString kFairDrawKey = QStringLiteral("classroom/fairDraw");
 const QString kReadAloudKey = QStringLiteral("classroom/readAloud");
 const QString kThemeKey = QStringLiteral("projector/theme");
 
-template <typename T>
-T *control(QWidget &window, const char *name)
-{
-    return window.findChild<T *>(QLatin1String(name));
-}
-
 // Lets the connection wait only briefly for a lock while the marks are
 // read or written.
 class BriefWait {
@@ -83,11 +77,6 @@ std::set<std::int64_t> keysOf(const std::vector<store::MarkedStudent> &marked,
     return {keys.begin(), keys.end()};
 }
 
-store::Value chosenValue(QComboBox *box)
-{
-    return box->currentIndex() < 0 ? store::Value() : box->currentData().value<store::Value>();
-}
-
 } // namespace
 
 Classroom::Classroom(MainWindow &main, store::Store &store, const Services &services,
@@ -95,12 +84,6 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     : QObject(parent), main_(main), store_(store), services_(services), speech_(speech),
       settings_(settings)
 {
-    showname_ = control<QLabel>(main_, "showname");
-    showtime_ = control<QLabel>(main_, "showtime");
-    drawButton_ = control<QPushButton>(main_, "PushButton1");
-    walkButton_ = control<QPushButton>(main_, "PushButton3");
-    rollTimer_ = control<QTimer>(main_, "Timer1");
-
     menu_ = new QMenu(&main_);
     menu_->setObjectName(QStringLiteral("classroomMenu"));
     menu_->setToolTipsVisible(true);
@@ -127,32 +110,24 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     connect(projectorAction_, &QAction::triggered, this, &Classroom::openProjector);
     connect(menu_, &QMenu::aboutToShow, this, &Classroom::refreshMenu);
 
-    for (QWidget *display : {static_cast<QWidget *>(control<QWidget>(main_, "Picture1")),
-                             static_cast<QWidget *>(showname_)}) {
+    for (QWidget *display : {main_.displayPanel(), main_.nameDisplay()}) {
         display->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(display, &QWidget::customContextMenuRequested, this,
                 [this, display](const QPoint &at) { menu_->popup(display->mapToGlobal(at)); });
     }
 
     RemoteActions keys;
-    const auto clickIfEnabled = [this](const char *name) {
-        return [this, name] {
-            auto *b = control<QPushButton>(main_, name);
-            if (walking() && b && b->isEnabled() && b->isEnabledTo(&main_))
-                b->click();
+    using Control = MainWindow::Control;
+    const auto inWalk = [this](Control control) {
+        return [this, control] {
+            if (walking())
+                main_.press(control);
         };
     };
-    keys.forward = [this] {
-        if (walking()) {
-            if (auto *next = control<QPushButton>(main_, "PushButton5"); next->isEnabled())
-                next->click();
-        } else if (drawButton_->isEnabled()) {
-            drawButton_->click();
-        }
-    };
-    keys.back = clickIfEnabled("prev");
-    keys.first = clickIfEnabled("PushButton7");
-    keys.last = clickIfEnabled("PushButton6");
+    keys.forward = [this] { main_.press(walking() ? Control::Next : Control::Draw); };
+    keys.back = inWalk(Control::Previous);
+    keys.first = inWalk(Control::First);
+    keys.last = inWalk(Control::Last);
     keys.projector = [this] { openProjector(); };
     keys.undo = [this] { main_.undoEvaluation(); };
     keys.menu = [this] {
@@ -172,7 +147,6 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     qApp->installEventFilter(keys_);
 
     main_.installEventFilter(this);
-    showtime_->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         if (auto *b = qobject_cast<QPushButton *>(now); b && b->window() == &main_)
             lastButton_ = b;
@@ -227,7 +201,8 @@ void Classroom::setReadAloud(bool on)
 
 void Classroom::showMenu()
 {
-    menu_->popup(showname_->mapToGlobal(showname_->rect().center()));
+    QWidget *display = main_.nameDisplay();
+    menu_->popup(display->mapToGlobal(display->rect().center()));
 }
 
 void Classroom::refreshMenu()
@@ -314,14 +289,13 @@ std::optional<FairDraw::Marks> Classroom::readMarks(const std::vector<ClassMembe
 
 void Classroom::startNewRound()
 {
-    auto *grades = control<QComboBox>(main_, "ComboBox1");
-    auto *classes = control<QComboBox>(main_, "ComboBox2");
-    if (grades->currentText().isEmpty() || classes->currentText().isEmpty()) {
+    const auto chosen = main_.chosen();
+    if (!chosen) {
         services_.messages.show(texts::kNoClassChosen, MessageStyle::Error);
         return;
     }
-    const store::Value grade = chosenValue(grades);
-    const store::Value className = chosenValue(classes);
+    const store::Value grade = chosen->first.second;
+    const store::Value className = chosen->second.second;
     const auto clear = [grade, className](store::Connection &c) {
         store::clearDrawn(c, grade, className);
     };
@@ -469,7 +443,7 @@ void Classroom::drawEnded()
         });
     }
     if (projector_)
-        projector_->setName(showname_->text(), true);
+        projector_->setName(main_.shownName(), true);
     if (readAloud() && speech_.available())
         speech_.say(m.name);
 }
@@ -493,17 +467,17 @@ QString Classroom::marked(const QString &name) const
 void Classroom::countdownShown()
 {
     if (projector_)
-        projector_->setCountdown(showtime_->text(), !showtime_->isHidden());
+        projector_->setCountdown(main_.countdownText(), main_.countdownVisible());
 }
 
 bool Classroom::walking() const
 {
-    return walkButton_->text() == texts::kStopWalk;
+    return main_.walking();
 }
 
 bool Classroom::rolling() const
 {
-    return rollTimer_->isActive();
+    return main_.drawing();
 }
 
 // ---- focus and the projector ----------------------------------------------
@@ -512,16 +486,15 @@ void Classroom::restFocus()
 {
     QPushButton *b = lastButton_;
     if (!b || !b->isEnabled() || !b->isVisible())
-        b = drawButton_->isEnabled() ? drawButton_ : walkButton_;
+        b = main_.button(main_.button(MainWindow::Control::Draw)->isEnabled()
+                             ? MainWindow::Control::Draw
+                             : MainWindow::Control::Walk);
     b->setFocus(Qt::OtherFocusReason);
 }
 
 bool Classroom::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == showtime_ && (event->type() == QEvent::ShowToParent
-                                 || event->type() == QEvent::HideToParent))
-        countdownShown();
-    else if (watched == &main_ && event->type() == QEvent::Show) {
+    if (watched == &main_ && event->type() == QEvent::Show) {
         if (!lastButton_)
             restFocus();  // a remote works at once: the focus rests on the draw button
         if (readAloud())
@@ -557,8 +530,8 @@ void Classroom::openProjector()
     }
     if (!gradeShown_.isEmpty())
         projector_->setClassText(gradeShown_ + u' ' + classShown_);
-    projector_->setName(showname_->text(), !rolling());
-    projector_->setCountdown(showtime_->text(), !showtime_->isHidden());
+    projector_->setName(main_.shownName(), !rolling());
+    projector_->setCountdown(main_.countdownText(), main_.countdownVisible());
     projector_->showOn(&main_);
 }
 

@@ -36,8 +36,9 @@ class Speech;
 
 // In front of the class: the fair draw over rounds, absent students, the keys
 // of a presenter remote, the projector view, names that always fit and names
-// read aloud. It follows the main window through RollCallObserver and reaches
-// its controls by their names; the options are remembered in settings.
+// read aloud. It follows the main window through RollCallObserver, sees its
+// state and presses its controls through MainWindow's own calls; the options
+// are remembered in settings.
 class Classroom : public QObject, public RollCallObserver {
     Q_OBJECT
 public:
@@ -110,9 +111,6 @@ private:
     Speech &speech_;
     QSettings &settings_;
 
-    QLabel *showname_, *showtime_;
-    QPushButton *drawButton_, *walkButton_;
-    QTimer *rollTimer_;
     RemoteKeys *keys_;
     QMenu *menu_;
     QAction *fairAction_, *newRoundAction_, *absenceAction_, *readAction_, *projectorAction_;

@@ -25,11 +25,11 @@ IndexWindow::IndexWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
-    connect(Timer1, &QTimer::timeout, this, &IndexWindow::onTimer1Tick);
+    connect(Timer1, &QTimer::timeout, this, &IndexWindow::blinkLabel);
     Timer1->start();
 }
 
-void IndexWindow::onTimer1Tick()
+void IndexWindow::blinkLabel()
 {
     Label1->setText(Label1->text() == texts::kLoading ? texts::kLoadingShort : texts::kLoading);
 }

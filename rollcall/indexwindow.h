@@ -15,7 +15,7 @@ public:
 
 public slots:
     // Alternates the label between its long and short form.
-    void onTimer1Tick();
+    void blinkLabel();
 
 private:
     QLabel *Label1;

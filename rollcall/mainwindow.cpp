@@ -89,17 +89,17 @@ MainWindow::MainWindow(store::Store &store, const Services &services, QWidget *p
     buildControls();
     setFixedSize(twips(11565), twips(8805));
 
-    connect(PushButton1, &QPushButton::clicked, this, &MainWindow::onPushButton1Clicked);
-    connect(PushButton2, &QPushButton::clicked, this, &MainWindow::onPushButton2Clicked);
-    connect(PushButton3, &QPushButton::clicked, this, &MainWindow::onPushButton3Clicked);
-    connect(PushButton4, &QPushButton::clicked, this, &MainWindow::onPushButton4Clicked);
-    connect(PushButton10, &QPushButton::clicked, this, &MainWindow::onPushButton10Clicked);
-    connect(PushButton7, &QPushButton::clicked, this, &MainWindow::onPushButton7Clicked);
-    connect(prev, &QPushButton::clicked, this, &MainWindow::onPrevClicked);
-    connect(PushButton5, &QPushButton::clicked, this, &MainWindow::onPushButton5Clicked);
-    connect(PushButton6, &QPushButton::clicked, this, &MainWindow::onPushButton6Clicked);
-    connect(Timer1, &QTimer::timeout, this, &MainWindow::onTimer1Tick);
-    connect(Timer2, &QTimer::timeout, this, &MainWindow::onTimer2Tick);
+    connect(PushButton1, &QPushButton::clicked, this, &MainWindow::toggleDraw);
+    connect(PushButton2, &QPushButton::clicked, this, &MainWindow::openImport);
+    connect(PushButton3, &QPushButton::clicked, this, &MainWindow::toggleWalk);
+    connect(PushButton4, &QPushButton::clicked, this, &MainWindow::recordEvaluation);
+    connect(PushButton10, &QPushButton::clicked, this, &MainWindow::openBrowser);
+    connect(PushButton7, &QPushButton::clicked, this, &MainWindow::goFirst);
+    connect(prev, &QPushButton::clicked, this, &MainWindow::goPrevious);
+    connect(PushButton5, &QPushButton::clicked, this, &MainWindow::goNext);
+    connect(PushButton6, &QPushButton::clicked, this, &MainWindow::goLast);
+    connect(Timer1, &QTimer::timeout, this, &MainWindow::drawTick);
+    connect(Timer2, &QTimer::timeout, this, &MainWindow::countdownTick);
 }
 
 MainWindow::~MainWindow() = default;
@@ -220,17 +220,26 @@ void MainWindow::showtally()
 
 // ---- choosing a class -----------------------------------------------------
 
-std::optional<std::pair<store::Value, store::Value>> MainWindow::chosenClass()
+std::optional<std::pair<Choice, Choice>> MainWindow::chosen() const
 {
     const int grade = ComboBox1->currentIndex();
     const int className = ComboBox2->currentIndex();
     if (grade < 0 || className < 0 || ComboBox1->currentText().isEmpty()
-        || ComboBox2->currentText().isEmpty()) {
+        || ComboBox2->currentText().isEmpty())
+        return std::nullopt;
+    return std::make_pair(Choice(ComboBox1->currentText(), ComboBox1->itemData(grade).value<store::Value>()),
+                          Choice(ComboBox2->currentText(),
+                                 ComboBox2->itemData(className).value<store::Value>()));
+}
+
+std::optional<std::pair<store::Value, store::Value>> MainWindow::chosenClass()
+{
+    const auto choice = chosen();
+    if (!choice) {
         refuse(texts::kNoClassChosen);
         return std::nullopt;
     }
-    return std::make_pair(ComboBox1->itemData(grade).value<store::Value>(),
-                          ComboBox2->itemData(className).value<store::Value>());
+    return std::make_pair(choice->first.second, choice->second.second);
 }
 
 bool MainWindow::openClass(const store::Value &grade, const store::Value &className)
@@ -259,7 +268,7 @@ bool MainWindow::openClass(const store::Value &grade, const store::Value &classN
 
 // ---- rolling draw ---------------------------------------------------------
 
-void MainWindow::onPushButton1Clicked()
+void MainWindow::toggleDraw()
 {
     Timer1->setInterval(1000 / Slider1->value());
     if (PushButton1->text() == texts::kStartRandom)
@@ -311,6 +320,8 @@ void MainWindow::startDraw()
         Timer2->stop();
         showtime->hide();
     }
+    if (observer_)
+        observer_->countdownShown();
     called = true;
 }
 
@@ -352,7 +363,7 @@ void MainWindow::drawOne()
     position();
 }
 
-void MainWindow::onTimer1Tick()
+void MainWindow::drawTick()
 {
     try {
         drawOne();
@@ -362,7 +373,7 @@ void MainWindow::onTimer1Tick()
     }
 }
 
-void MainWindow::onTimer2Tick()
+void MainWindow::countdownTick()
 {
     showtime->setText(QString::number(lefttime));
     showtime->setAccessibleName(showtime->text());
@@ -376,7 +387,7 @@ void MainWindow::onTimer2Tick()
 
 // ---- walk in order --------------------------------------------------------
 
-void MainWindow::onPushButton3Clicked()
+void MainWindow::toggleWalk()
 {
     if (PushButton3->text() != texts::kStartWalk) {
         GroupBox4->setEnabled(false);
@@ -408,7 +419,7 @@ void MainWindow::position()
     showstudent();
 }
 
-void MainWindow::onPushButton7Clicked()
+void MainWindow::goFirst()
 {
     try {
         curno = 1;
@@ -418,7 +429,7 @@ void MainWindow::onPushButton7Clicked()
     }
 }
 
-void MainWindow::onPrevClicked()
+void MainWindow::goPrevious()
 {
     if (curno == 1)
         return;
@@ -430,7 +441,7 @@ void MainWindow::onPrevClicked()
     }
 }
 
-void MainWindow::onPushButton5Clicked()
+void MainWindow::goNext()
 {
     try {
         if (curno == store_.rs->recordCount())
@@ -442,7 +453,7 @@ void MainWindow::onPushButton5Clicked()
     }
 }
 
-void MainWindow::onPushButton6Clicked()
+void MainWindow::goLast()
 {
     try {
         curno = static_cast<std::int32_t>(store_.rs->recordCount());
@@ -454,7 +465,7 @@ void MainWindow::onPushButton6Clicked()
 
 // ---- evaluation -----------------------------------------------------------
 
-void MainWindow::onPushButton4Clicked()
+void MainWindow::recordEvaluation()
 {
     // After a draw, a later start that found nobody (or an import) closes rs
     // while called stays set: there is then no student to evaluate.
@@ -547,15 +558,80 @@ void MainWindow::undoEvaluation()
     }
 }
 
+// ---- what the classroom features see and press ----------------------------
+
+QPushButton *MainWindow::button(Control control) const
+{
+    switch (control) {
+    case Control::Draw:
+        return PushButton1;
+    case Control::Walk:
+        return PushButton3;
+    case Control::First:
+        return PushButton7;
+    case Control::Previous:
+        return prev;
+    case Control::Next:
+        return PushButton5;
+    case Control::Last:
+        return PushButton6;
+    }
+    return PushButton1;
+}
+
+bool MainWindow::press(Control control)
+{
+    QPushButton *b = button(control);
+    if (!b->isEnabled())
+        return false;
+    b->click();
+    return true;
+}
+
+bool MainWindow::walking() const
+{
+    return PushButton3->text() == texts::kStopWalk;
+}
+
+bool MainWindow::drawing() const
+{
+    return Timer1->isActive();
+}
+
+QWidget *MainWindow::nameDisplay() const
+{
+    return showname;
+}
+
+QWidget *MainWindow::displayPanel() const
+{
+    return Picture1;
+}
+
+QString MainWindow::shownName() const
+{
+    return showname->text();
+}
+
+QString MainWindow::countdownText() const
+{
+    return showtime->text();
+}
+
+bool MainWindow::countdownVisible() const
+{
+    return !showtime->isHidden();
+}
+
 // ---- dialogs --------------------------------------------------------------
 
-void MainWindow::onPushButton2Clicked()
+void MainWindow::openImport()
 {
     if (hooks_.openImport)
         hooks_.openImport();
 }
 
-void MainWindow::onPushButton10Clicked()
+void MainWindow::openBrowser()
 {
     if (hooks_.openBrowser)
         hooks_.openBrowser();

@@ -86,23 +86,44 @@ public:
     // How many evaluations of this run can still be undone.
     std::size_t undoableEvaluations() const { return evaluations_.undoable(); }
 
+    // What the classroom features see of the roll calls and press, by deed
+    // rather than by control name.
+    enum class Control { Draw, Walk, First, Previous, Next, Last };
+    // Presses the control as a click would, when the teacher could click it
+    // now; false when it is disabled.
+    bool press(Control control);
+    // The button of the control: for keyboard focus.
+    QPushButton *button(Control control) const;
+    bool walking() const;  // a walk in order is under way
+    bool drawing() const;  // names are rolling
+    // The called name's display, and the panel it sits in.
+    QWidget *nameDisplay() const;
+    QWidget *displayPanel() const;
+    QString shownName() const;
+    // The countdown as shown, and whether it is.
+    QString countdownText() const;
+    bool countdownVisible() const;
+    // The grade and class chosen in the lists, as shown and as stored;
+    // nothing when either list has no choice.
+    std::optional<std::pair<Choice, Choice>> chosen() const;
+
     // Window state.
     std::int32_t curno = 0;     // 1-based position of the called row in rs
     std::int16_t lefttime = 0;  // seconds left in the countdown
     bool called = false;        // a roll call has picked a student of rs
 
 public slots:
-    void onPushButton1Clicked();   // start or stop the rolling draw
-    void onTimer1Tick();           // one draw
-    void onTimer2Tick();           // one second of the countdown
-    void onPushButton3Clicked();   // start or stop the walk
-    void onPushButton7Clicked();   // "<<"
-    void onPrevClicked();          // "<"
-    void onPushButton5Clicked();   // ">"
-    void onPushButton6Clicked();   // ">>"
-    void onPushButton4Clicked();   // record the evaluation
-    void onPushButton2Clicked();   // import
-    void onPushButton10Clicked();  // browse and export
+    void toggleDraw();        // PushButton1: start or stop the rolling draw
+    void drawTick();          // Timer1: one draw
+    void countdownTick();     // Timer2: one second of the countdown
+    void toggleWalk();        // PushButton3: start or stop the walk
+    void goFirst();           // PushButton7 "<<"
+    void goPrevious();        // prev "<"
+    void goNext();            // PushButton5 ">"
+    void goLast();            // PushButton6 ">>"
+    void recordEvaluation();  // PushButton4 "评价记入"
+    void openImport();        // PushButton2 "导入数据"
+    void openBrowser();       // PushButton10 "评价导出"
 
 private:
     void buildControls();

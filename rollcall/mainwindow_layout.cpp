@@ -36,7 +36,7 @@ QLabel *label(QWidget *parent, const char *name, const QString &text)
     return make<QLabel>(parent, name, text);
 }
 
-QPushButton *button(QWidget *parent, const char *name, const QString &text)
+QPushButton *pushButton(QWidget *parent, const char *name, const QString &text)
 {
     return make<QPushButton>(parent, name, text);
 }
@@ -71,10 +71,10 @@ void MainWindow::buildControls()
     showtime->hide();
 
     GroupBox4 = make<QGroupBox>(client, "GroupBox4");
-    PushButton7 = button(GroupBox4, "PushButton7", QStringLiteral("<<"));
-    prev = button(GroupBox4, "prev", QStringLiteral("<"));
-    PushButton5 = button(GroupBox4, "PushButton5", QStringLiteral(">"));
-    PushButton6 = button(GroupBox4, "PushButton6", QStringLiteral(">>"));
+    PushButton7 = pushButton(GroupBox4, "PushButton7", QStringLiteral("<<"));
+    prev = pushButton(GroupBox4, "prev", QStringLiteral("<"));
+    PushButton5 = pushButton(GroupBox4, "PushButton5", QStringLiteral(">"));
+    PushButton6 = pushButton(GroupBox4, "PushButton6", QStringLiteral(">>"));
     GroupBox4->setEnabled(false);
 
     GroupBox2 = make<QGroupBox>(client, "GroupBox2", QStringLiteral("数据源"));
@@ -89,7 +89,7 @@ void MainWindow::buildControls()
     Label7 = label(GroupBox3, "Label7", QStringLiteral("倒扣学分"));
     Text1 = make<QLineEdit>(GroupBox3, "Text1");
     digitsOnly_->attach(Text1, 3);
-    PushButton4 = button(GroupBox3, "PushButton4", QStringLiteral("评价记入"));
+    PushButton4 = pushButton(GroupBox3, "PushButton4", QStringLiteral("评价记入"));
 
     Frame1 = make<QFrame>(client, "Frame1");
     Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -116,10 +116,10 @@ void MainWindow::buildControls()
     Slider1->setPageStep(10);
     Label1 = label(GroupBox1, "Label1", QStringLiteral("快"));
 
-    PushButton2 = button(client, "PushButton2", QStringLiteral("导入数据"));
-    PushButton1 = button(client, "PushButton1", texts::kStartRandom);
-    PushButton3 = button(client, "PushButton3", texts::kStartWalk);
-    PushButton10 = button(client, "PushButton10", QStringLiteral("评价导出"));
+    PushButton2 = pushButton(client, "PushButton2", QStringLiteral("导入数据"));
+    PushButton1 = pushButton(client, "PushButton1", texts::kStartRandom);
+    PushButton3 = pushButton(client, "PushButton3", texts::kStartWalk);
+    PushButton10 = pushButton(client, "PushButton10", QStringLiteral("评价导出"));
     for (QPushButton *b : {PushButton2, PushButton1, PushButton3, PushButton10})
         b->setFont(chineseFont(14.25));
 

@@ -30,7 +30,8 @@ public:
     // showname is about to show the name of the current row of rs; returns
     // the text it shows for it (the name, or the name marked).
     virtual QString nameShown(const QString &name) = 0;
-    // showtime has just been given the next second of the countdown.
+    // The countdown has just shown its next second, or been shown or hidden
+    // as a draw started.
     virtual void countdownShown() = 0;
 };
 

@@ -90,7 +90,7 @@ struct ClassroomFixture : WindowFixture {
     {
         click("PushButton1");
         for (int i = 0; i < ticks; ++i)
-            window->onTimer1Tick();
+            window->drawTick();
         click("PushButton1");
         return shownName();
     }
@@ -183,7 +183,7 @@ private slots:
 
         f.click("PushButton1");
         for (int i = 0; i < 10000; ++i) {
-            f.window->onTimer1Tick();
+            f.window->drawTick();
             if (f.window->curno == 2)
                 QFAIL("an absent student was drawn");
         }
@@ -235,7 +235,7 @@ private slots:
 
         f.key(Qt::Key_PageDown);
         QCOMPARE(f.buttonText("PushButton1"), QStringLiteral("停止随机点名"));
-        f.window->onTimer1Tick();
+        f.window->drawTick();
         f.key(Qt::Key_PageDown);  // the remote stops the draw
         QCOMPARE(f.buttonText("PushButton1"), QStringLiteral("开始随机点名"));
 
@@ -322,10 +322,10 @@ private slots:
         f.click("PushButton1");
         auto *time = view->findChild<QLabel *>(QStringLiteral("projectorTime"));
         QVERIFY(time->isVisibleTo(view));
-        f.window->onTimer1Tick();
-        f.window->onTimer2Tick();
+        f.window->drawTick();
+        f.window->countdownTick();
         QCOMPARE(time->text(), QStringLiteral("1"));
-        f.window->onTimer2Tick();  // 0: the draw ends
+        f.window->countdownTick();  // 0: the draw ends
         QCOMPARE(time->text(), QStringLiteral("0"));
         QCOMPARE(name->text(), f.shownName());
         QCOMPARE(name->accessibleName(), f.shownName());
@@ -401,9 +401,9 @@ private slots:
         f.find<QCheckBox>("stoponoff")->setChecked(true);
         f.find<QLineEdit>("stoptime")->setText(QStringLiteral("0"));
         f.click("PushButton1");
-        f.window->onTimer1Tick();
-        f.window->onTimer1Tick();
-        f.window->onTimer2Tick();
+        f.window->drawTick();
+        f.window->drawTick();
+        f.window->countdownTick();
         QCOMPARE(f.speech.said, std::vector<QString>{f.shownName()});
         f.speech.said.clear();
         f.click("PushButton3");
@@ -575,7 +575,7 @@ private slots:
         const double values[] = {0.0, 0.1428, 0.1429, 0.5, 0.99999, 0.3, 0.3};
         for (double r : values) {
             f.random.values.push_back(r);
-            f.window->onTimer1Tick();
+            f.window->drawTick();
             QCOMPARE(f.window->curno, static_cast<std::int32_t>(r * 7) + 1);
         }
         f.click("PushButton1");

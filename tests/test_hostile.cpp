@@ -287,7 +287,7 @@ private slots:
         // The draw, onto the last (longest) name.
         f.random.values = {0.99};
         f.click("PushButton1");
-        f.window->onTimer1Tick();
+        f.window->drawTick();
         f.click("PushButton1");
         QCOMPARE(f.shownName(), QString::fromStdString(texts.back()));
         QCOMPARE(f.window->size(), mainSize);
@@ -431,7 +431,7 @@ private slots:
             if (tick % 500 == 1)
                 f.click("PushButton1");
             f.random.values.push_back((tick % 97) / 97.0);
-            f.window->onTimer1Tick();
+            f.window->drawTick();
             if (tick % 500 == 0) {
                 f.click("PushButton1");
                 f.click("PushButton4");

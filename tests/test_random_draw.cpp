@@ -297,7 +297,7 @@ private slots:
         QCOMPARE(f.name(), QStringLiteral("XXXXXX"));
         QVERIFY(f.random.seeds.empty());
         if (countdown) {
-            f.w->onTimer2Tick();
+            f.w->countdownTick();
             QCOMPARE(f.showtime()->text(), firstTick);
         }
     }
@@ -307,9 +307,9 @@ private slots:
         Fixture f(sevenInClass());
         QVERIFY(f.start(kGrade, kClass));
         f.random.values = {0.3, 0.9};
-        f.w->onTimer1Tick();
+        f.w->drawTick();
         f.clock.seconds += 0.1;
-        f.w->onTimer1Tick();
+        f.w->drawTick();
 
         f.press();
         CHECK(verifyIdle(f));
@@ -323,7 +323,7 @@ private slots:
         f.press();
         CHECK(verifyDrawing(f));
         f.random.values = {0.0};
-        f.w->onTimer1Tick();
+        f.w->drawTick();
         f.press();
         CHECK(verifyIdle(f));
         QCOMPARE(f.name(), QStringLiteral("A"));
@@ -348,7 +348,7 @@ private slots:
         QCOMPARE(f.timer("Timer2")->timerType(), Qt::PreciseTimer);
         f.random.values = {0.5};
         if (byCountdown)
-            f.w->onTimer2Tick();
+            f.w->countdownTick();
         else
             f.press();
         CHECK(verifyIdle(f));
@@ -383,7 +383,7 @@ private slots:
         QVERIFY(f.start(kGrade, kClass));
         f.clock.seconds = 45296.123456;
         f.random.values = {r};
-        f.w->onTimer1Tick();
+        f.w->drawTick();
         QCOMPARE(f.random.seeds, std::vector<double>{45296.123456});
         QVERIFY(f.random.values.empty());
         QCOMPARE(f.w->curno, position);
@@ -407,7 +407,7 @@ private slots:
             f.clock.seconds += 0.25;
             seeds.push_back(f.clock.seconds);
             f.random.values = {r};
-            f.w->onTimer1Tick();
+            f.w->drawTick();
             QCOMPARE(f.w->curno, 1);
             QCOMPARE(f.name(), QStringLiteral("Bob"));
         }
@@ -426,14 +426,14 @@ private slots:
         Fixture f(sevenInClass());
         QVERIFY(f.start(kGrade, kClass, true, QString::number(seconds)));
         f.random.values = {0.5};
-        f.w->onTimer1Tick();
+        f.w->drawTick();
         for (int left = seconds; left > 0; --left) {
-            f.w->onTimer2Tick();
+            f.w->countdownTick();
             QCOMPARE(f.showtime()->text(), QString::number(left));
             CHECK(verifyDrawing(f));
             QVERIFY(f.timer("Timer2")->isActive());
         }
-        f.w->onTimer2Tick();
+        f.w->countdownTick();
         QCOMPARE(f.showtime()->text(), QStringLiteral("0"));
         CHECK(verifyIdle(f));
         QVERIFY(!f.showtime()->isHidden());
@@ -448,7 +448,7 @@ private slots:
         Fixture f(sevenInClass());
         QVERIFY(f.start(kGrade, kClass, true, QStringLiteral("10")));
         for (int i = 0; i < 3; ++i)
-            f.w->onTimer2Tick();
+            f.w->countdownTick();
         QCOMPARE(f.showtime()->text(), QStringLiteral("8"));
         f.press();
         CHECK(verifyIdle(f));
@@ -492,7 +492,7 @@ private slots:
         std::array<int, 7> counts{};
         for (int i = 0; i < kTicks; ++i) {
             f.clock.seconds += step + (jitter ? double(jitterSource() % 2000) * 1e-6 : 0.0);
-            f.w->onTimer1Tick();
+            f.w->drawTick();
             QVERIFY(f.w->curno >= 1 && f.w->curno <= 7);
             ++counts[std::size_t(f.w->curno - 1)];
         }
@@ -537,7 +537,7 @@ private slots:
         r.deducted = whole ? store::Value(std::int64_t(deducted)) : store::Value(deducted);
         Fixture f({r});
         QVERIFY(f.start(QStringLiteral("A"), QStringLiteral("1")));
-        f.w->onTimer1Tick();
+        f.w->drawTick();
         QCOMPARE(f.stat()->panelText(1), first);
         QCOMPARE(f.stat()->panelText(2), QStringLiteral("良好：7"));
         QCOMPARE(f.stat()->panelText(3), QStringLiteral("及格：8"));

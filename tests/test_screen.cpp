@@ -130,7 +130,7 @@ private slots:
 
         // A draw that stops shows the student drawn.
         f.click("PushButton1");
-        f.window->onTimer1Tick();
+        f.window->drawTick();
         f.click("PushButton1");
         const Ink drawn = f.nameInk();
         verifyNameInk(drawn, label);
@@ -155,8 +155,8 @@ private slots:
         f.find<QCheckBox>("stoponoff")->setChecked(true);
         f.find<QLineEdit>("stoptime")->setText(QStringLiteral("7"));
         f.click("PushButton1");
-        f.window->onTimer1Tick();
-        f.window->onTimer2Tick();
+        f.window->drawTick();
+        f.window->countdownTick();
         QCOMPARE(time->text(), QStringLiteral("7"));
         const Ink digits = inkOver(time);
         QVERIFY2(digits.pixels > 100 && digits.box.height() > 30,
@@ -211,7 +211,7 @@ private slots:
         f.click("PushButton3");
         f.click("PushButton1");
         for (int i = 0; i < 3; ++i) {
-            f.window->onTimer1Tick();
+            f.window->drawTick();
             QTest::qWait(ProjectorView::kFlashFrameMs + 5);
             QVERIFY(inkOver(name).box.height() > view->height() / 5);
         }

@@ -302,9 +302,9 @@ private slots:
         QVERIFY(timer->isActive());
         QCOMPARE(timer->interval(), 500);
         QCOMPARE(label->text(), QStringLiteral("数据加载中……"));
-        index.onTimer1Tick();
+        index.blinkLabel();
         QCOMPARE(label->text(), QStringLiteral("数据加载中…"));
-        index.onTimer1Tick();
+        index.blinkLabel();
         QCOMPARE(label->text(), QStringLiteral("数据加载中……"));
         // The real timer drives the same switch.
         QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("数据加载中…"), 3000);

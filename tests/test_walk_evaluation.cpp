@@ -156,7 +156,7 @@ private slots:
         f.choose("高一", "1班");
         f.random.values = {0.5};
         f.click("PushButton1");
-        f.window->onTimer1Tick();
+        f.window->drawTick();
         f.click("PushButton1");
         QCOMPARE(f.shownName(), QStringLiteral("B"));
         const QString tally = f.panel(1);
@@ -303,7 +303,7 @@ private slots:
         f.random.values = {0.9};
         f.click("PushButton1");
         QVERIFY(!f.find<QPushButton>("PushButton4")->isEnabled());
-        f.window->onTimer1Tick();
+        f.window->drawTick();
         f.click("PushButton1");
         QCOMPARE(f.shownName(), QStringLiteral("C"));
         f.click("PushButton4");
