@@ -258,7 +258,6 @@ bool MainWindow::openClass(const store::Value &grade, const store::Value &classN
         store_.rs->close();
     } catch (const DbError &e) {
         store_.rs->close();
-        store_.closeConn();
         reportDatabaseFailure(e);
         return false;
     }
