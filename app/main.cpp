@@ -14,6 +14,7 @@
 #include "workbook/workbookwriter.h"
 #include "platform/speech.h"
 #include "rollcall/classroom.h"
+#include "rollcall/dailysnapshot.h"
 #include "rollcall/mainwindow.h"
 #include "store/store.h"
 
@@ -95,6 +96,10 @@ int main(int argc, char *argv[])
     // nothing before it needs them): the icon, looked up in the icon theme,
     // and the toolkit's own texts (file dialog, context menus) in Simplified
     // Chinese; message boxes carry their own button texts.
+    // Today's backup, when it is due, once the window is up.
+    quorvel::DailySnapshot snapshot(store->databasePath(), clock);
+    snapshot.reportFailuresIn(main.statusBar());
+    QTimer::singleShot(2000, &snapshot, [&snapshot] { snapshot.start(); });
     QTranslator qtTexts;
     QTimer::singleShot(0, &app, [&qtTexts] {
         QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.Quorvel")));

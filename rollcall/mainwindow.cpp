@@ -129,6 +129,8 @@ bool MainWindow::load()
     } catch (const DbError &e) {
         index.close();
         const QString path = QString::fromStdString(store_.databasePath());
+        if (e.condition() == store::Condition::Damaged && hooks_.restoreDamaged)
+            return hooks_.restoreDamaged(QString::fromUtf8(e.what())) && load();
         if (e.condition() == store::Condition::MissingFile)
             services_.messages.show(texts::kDatabaseMissing + path, MessageStyle::Error);
         else
@@ -647,6 +649,19 @@ void MainWindow::reportDatabaseFailure(const DbError &error)
 {
     services_.messages.show(texts::kDatabaseFailed + QString::fromUtf8(error.what()),
                             MessageStyle::Error);
+}
+
+// ---- the file replaced ----------------------------------------------------
+
+void MainWindow::letGoOfFile()
+{
+    store_.rs = std::make_unique<store::RecordSet>();
+    store_.closeConn();
+    called = false;
+    evaluations_.forget();
+    showName(QString());
+    for (int panel = 1; panel <= PanelStatusBar::kPanels; ++panel)
+        Stat->setPanelText(panel, QString());
 }
 
 } // namespace quorvel

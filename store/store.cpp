@@ -1,5 +1,6 @@
 #include "store/store.h"
 
+#include "store/backup.h"
 #include "store/error.h"
 #include "store/indexes.h"
 #include "store/schema.h"
@@ -13,10 +14,14 @@ Store::Store(std::string programDirectory) : path_(store::databasePath(programDi
 
 namespace {
 
-std::shared_ptr<Connection> openChecked(const std::string &path)
+// With checkIntegrity the engine reads every page first: a damaged file is
+// refused before anything is written to it.
+std::shared_ptr<Connection> openChecked(const std::string &path, bool checkIntegrity)
 {
     auto opened = Connection::open(path, kDatabasePassword);
     verifySchema(*opened);
+    if (checkIntegrity)
+        checkIntact(*opened);
     ensureIndexes(*opened);
     return opened;
 }
@@ -28,7 +33,7 @@ void Store::openInAdvance()
     if (advance_.valid())
         return;
     try {
-        advance_ = std::async(std::launch::async, openChecked, path_);
+        advance_ = std::async(std::launch::async, openChecked, path_, true);
     } catch (const std::system_error &) {
         // No thread to be had: opendb() opens the file itself.
     }
@@ -54,9 +59,13 @@ void Store::opendb()
     if (advance_.valid()) {
         try {
             conn = advance_.get();
+            intact_ = true;
             return;
-        } catch (const std::exception &) {
+        } catch (const DbError &e) {
+            if (e.condition() == Condition::Damaged)
+                throw;
             // Opened anew below, which says why it fails.
+        } catch (const std::exception &) {
         }
     }
     std::error_code ec;
@@ -70,7 +79,8 @@ void Store::opendb()
                           + "（" + ec.message() + "）");
     if (!std::filesystem::exists(status))
         throw DbError(Condition::MissingFile, 0, "找不到数据库文件");
-    conn = openChecked(path_);
+    conn = openChecked(path_, !intact_);
+    intact_ = true;
 }
 
 } // namespace quorvel::store

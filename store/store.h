@@ -22,8 +22,10 @@ public:
 
     // Opens "xsdata.d" in the program's directory, keyed, into conn (replacing
     // it; record sets on the old connection keep it alive). Never creates the
-    // file. Throws DbError: MissingFile, NoTable, or the engine's failure.
-    // Takes the connection openInAdvance() made, when that one succeeded.
+    // file. Until the file has once passed the engine's integrity check, the
+    // check comes first. Throws DbError: MissingFile, NoTable, Damaged, or
+    // the engine's failure. Takes the connection openInAdvance() made, when
+    // that one succeeded.
     void opendb();
     // Starts opening the file on a thread of its own, as opendb() does: most
     // of its time goes into deriving the key, which can run while the
@@ -40,6 +42,7 @@ public:
 
 private:
     std::string path_;
+    bool intact_ = false;  // the file has passed the integrity check this run
     std::future<std::shared_ptr<Connection>> advance_;
 };
 

@@ -12,10 +12,13 @@
 #include "widgets/geometry.h"
 #include "workbook/processworkbook.h"
 #include "platform/random.h"
+#include "rollcall/backupwindow.h"
 #include "rollcall/classroom.h"
 #include "rollcall/mainwindow.h"
 #include "rollcall/projectorview.h"
+#include "store/backup.h"
 #include "store/recordset.h"
+#include "store/schema.h"
 #include "store/store.h"
 #include "tests/support/testdb.h"
 
@@ -205,8 +208,22 @@ int run(const QString &examples)
             save(history.grab(), "history");
         }
     }
+    // 备份与恢复, with the backup the import made and a daily one, each read.
+    {
+        store.opendb();
+        store::backupBeside(*store.conn, store::kDatabasePassword,
+                            clock.now().addSecs(60).toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString(),
+                            store::BackupKind::Daily);
+        store.closeConn();
+        BackupWindow backups(store.databasePath(), services, room.restoreHooks(), &main);
+        backups.show();
+        if (!QTest::qWaitFor([&] { return backups.allRead(); }, 60000))
+            std::fprintf(stderr, "the backups were not all read\n");
+        settle(&backups);
+        save(backups.grab(), "backups");
+    }
     std::printf("%d pictures\n", written);
-    return written == 10 ? 0 : 1;
+    return written == 11 ? 0 : 1;
 }
 
 } // namespace

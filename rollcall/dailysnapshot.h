@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+class QStatusBar;
+
+namespace quorvel {
+
+class Clock;
+
+// The daily backup of the database file: made once a day, at the first start
+// of the day, on a thread of its own while the roll call goes on, with the
+// engine's online backup (keyed alike, beside the file); the newest seven are
+// kept apart from the other backups. One that cannot be made never stops the
+// roll call: the teacher is told in the status bar, not in a box.
+class DailySnapshot : public QObject {
+    Q_OBJECT
+public:
+    DailySnapshot(std::string databasePath, const Clock &clock, QObject *parent = nullptr);
+    // Waits for a backup under way: it is never left half made.
+    ~DailySnapshot() override;
+    DailySnapshot(const DailySnapshot &) = delete;
+    DailySnapshot &operator=(const DailySnapshot &) = delete;
+
+    // Makes today's backup when it is due, on a thread of its own; false
+    // while one is still under way.
+    bool start();
+    bool running() const { return running_; }
+    // Tells a failure in this status bar: as its message until the
+    // teacher's next step there, and for the rest of the run in its tooltip.
+    void reportFailuresIn(QStatusBar *bar);
+
+signals:
+    void made(const QString &path);
+    void failed(const QString &reason);
+
+private:
+    std::string databasePath_;
+    const Clock &clock_;
+    std::thread worker_;
+    std::atomic<bool> running_{false};
+};
+
+} // namespace quorvel
