@@ -12,8 +12,12 @@
 #include <QLabel>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 namespace quorvel {
 
@@ -101,7 +105,7 @@ BackupWindow::~BackupWindow()
 void BackupWindow::buildControls()
 {
     auto *layout = new QVBoxLayout(this);
-    folder_ = new QLabel(QStringLiteral("备份保存在数据库所在的文件夹：") + folderOf(databasePath_), this);
+    folder_ = new QLabel(QStringLiteral("备份保存在数据库所在的文件夹：\n") + folderOf(databasePath_), this);
     folder_->setObjectName(QStringLiteral("folder"));
     folder_->setTextFormat(Qt::PlainText);
     folder_->setWordWrap(true);
@@ -119,11 +123,22 @@ void BackupWindow::buildControls()
     list_->header()->setStretchLastSection(true);
     list_->header()->setDefaultAlignment(Qt::AlignCenter);
     const QFontMetrics fm(font());
-    list_->setColumnWidth(When, fm.horizontalAdvance(QStringLiteral("2026-12-10 08:30:15")) + 24);
-    list_->setColumnWidth(Why, fm.horizontalAdvance(QStringLiteral("恢复前")) + 24);
-    list_->setColumnWidth(Students, fm.horizontalAdvance(QStringLiteral("1000000")) + 24);
-    list_->setColumnWidth(Evaluations, fm.horizontalAdvance(QStringLiteral("1000000")) + 24);
-    list_->setMinimumSize(fm.horizontalAdvance(QStringLiteral("2026-12-10 08:30:15")) * 3,
+    const int pad = fm.horizontalAdvance(u'0') * 3;
+    const std::pair<Column, QString> widest[] = {{When, QStringLiteral("2026-12-10 08:30:15")},
+                                                 {Why, QStringLiteral("恢复前")},
+                                                 {Students, QStringLiteral("100000")},
+                                                 {Evaluations, QStringLiteral("1000000")},
+                                                 {State, kUnreadable}};
+    int width = 0;
+    for (const auto &[column, text] : widest) {
+        const int w = std::max(fm.horizontalAdvance(text),
+                               fm.horizontalAdvance(list_->headerItem()->text(column)))
+                      + pad;
+        list_->setColumnWidth(column, w);
+        width += w;
+    }
+    list_->setMinimumSize(width + list_->frameWidth() * 2
+                              + list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
                           fm.height() * 14);
     layout->addWidget(list_);
 

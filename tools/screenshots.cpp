@@ -26,6 +26,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -210,11 +211,22 @@ int run(const QString &examples)
     }
     // 备份与恢复, with the backup the import made and a daily one, each read.
     {
+        const auto stamp = [&](int hoursAgo) {
+            return clock.now().addSecs(-3600 * hoursAgo).toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        };
         store.opendb();
-        store::backupBeside(*store.conn, store::kDatabasePassword,
-                            clock.now().addSecs(60).toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString(),
-                            store::BackupKind::Daily);
+        for (const auto &[hoursAgo, kind] :
+             {std::pair{0, store::BackupKind::Daily}, {2, store::BackupKind::BeforeRestore},
+              {26, store::BackupKind::Daily}, {50, store::BackupKind::BeforeImport}})
+            store::backupBeside(*store.conn, store::kDatabasePassword,
+                                stamp(hoursAgo).toStdString(), kind);
         store.closeConn();
+        // A file that only bears a backup's name.
+        QFile other(QString::fromStdString(store.databasePath()) + QStringLiteral(".bak-")
+                    + stamp(74));
+        if (other.open(QIODevice::WriteOnly))
+            other.write("notes");
+        other.close();
         BackupWindow backups(store.databasePath(), services, room.restoreHooks(), &main);
         backups.show();
         if (!QTest::qWaitFor([&] { return backups.allRead(); }, 60000))
