@@ -4,6 +4,7 @@
 #include "platform/messagebox.h"
 #include "store/error.h"
 #include "store/schema.h"
+#include "store/store.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -368,6 +369,19 @@ bool offerBackupForDamagedFile(const std::string &databasePath, const Services &
     services.messages.show(damaged + kNoSoundBackup.arg(folderOf(databasePath)),
                            MessageStyle::Error);
     return false;
+}
+
+bool restoreDamagedWhileShown(store::Store &store, const Services &services,
+                              const RestoreHooks &hooks, const QString &found)
+{
+    if (hooks.letGo)
+        hooks.letGo();
+    if (!offerBackupForDamagedFile(store.databasePath(), services, found))
+        return false;
+    store.fileReplaced();
+    if (hooks.reload)
+        hooks.reload();
+    return true;
 }
 
 } // namespace quorvel

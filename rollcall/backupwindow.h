@@ -18,6 +18,10 @@ class QTreeWidget;
 
 namespace quorvel {
 
+namespace store {
+class Store;
+}
+
 // What the backup window needs of the windows that use the file.
 struct RestoreHooks {
     // Why a restore cannot be made now (a draw runs, a walk is under way),
@@ -90,6 +94,13 @@ private:
 // backup, says where the backups are. True when the file was restored.
 bool offerBackupForDamagedFile(const std::string &databasePath, const Services &services,
                                const QString &why);
+
+// The same once the window is up, when the check in the background found the
+// file damaged: lets go of the file first, and reads it afresh once restored.
+// False when the teacher is left without a sound file (Quorvel then ends, as
+// it does at start-up).
+bool restoreDamagedWhileShown(store::Store &store, const Services &services,
+                              const RestoreHooks &hooks, const QString &found);
 
 // "20261210-083015" as "2026-12-10 08:30:15".
 QString stampShown(const std::string &stamp);

@@ -17,8 +17,10 @@ const QString kSnapshotFailed = QStringLiteral("今天的自动备份未能建�
 
 } // namespace
 
-DailySnapshot::DailySnapshot(std::string databasePath, const Clock &clock, QObject *parent)
-    : QObject(parent), databasePath_(std::move(databasePath)), clock_(clock)
+DailySnapshot::DailySnapshot(std::string databasePath, const Clock &clock,
+                             std::function<std::string()> awaitDamage, QObject *parent)
+    : QObject(parent), databasePath_(std::move(databasePath)), clock_(clock),
+      awaitDamage_(std::move(awaitDamage))
 {
 }
 
@@ -39,9 +41,11 @@ bool DailySnapshot::start()
     const std::string stamp = now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
     running_ = true;
     worker_ = std::thread([this, day, stamp] {
-        QString path, failure;
+        QString path, failure, damage;
         try {
-            if (store::dailyBackupDue(databasePath_, day)) {
+            if (awaitDamage_)
+                damage = QString::fromStdString(awaitDamage_());
+            if (damage.isEmpty() && store::dailyBackupDue(databasePath_, day)) {
                 // A connection of its own: the window's wait for the copy's
                 // one read of the file at most.
                 const auto source =
@@ -56,9 +60,11 @@ bool DailySnapshot::start()
         }
         QMetaObject::invokeMethod(
             this,
-            [this, path, failure] {
+            [this, path, failure, damage] {
                 running_ = false;
-                if (!failure.isEmpty())
+                if (!damage.isEmpty())
+                    emit damaged(damage);
+                else if (!failure.isEmpty())
                     emit failed(failure);
                 else if (!path.isEmpty())
                     emit made(path);

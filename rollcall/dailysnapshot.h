@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -14,14 +15,19 @@ namespace quorvel {
 class Clock;
 
 // The daily backup of the database file: made once a day, at the first start
-// of the day, on a thread of its own while the roll call goes on, with the
+// of the day (after the start-up's integrity check), on a thread of its own
+// while the roll call goes on, with the
 // engine's online backup (keyed alike, beside the file); the newest seven are
 // kept apart from the other backups. One that cannot be made never stops the
 // roll call: the teacher is told in the status bar, not in a box.
 class DailySnapshot : public QObject {
     Q_OBJECT
 public:
-    DailySnapshot(std::string databasePath, const Clock &clock, QObject *parent = nullptr);
+    // Waits for the integrity check's verdict first, when it is given
+    // awaitDamage (on the backup's thread: what the check found, or empty): a
+    // damaged file is never copied, and is reported instead.
+    DailySnapshot(std::string databasePath, const Clock &clock,
+                  std::function<std::string()> awaitDamage = {}, QObject *parent = nullptr);
     // Waits for a backup under way: it is never left half made.
     ~DailySnapshot() override;
     DailySnapshot(const DailySnapshot &) = delete;
@@ -38,10 +44,13 @@ public:
 signals:
     void made(const QString &path);
     void failed(const QString &reason);
+    // The file failed the integrity check: what the check found.
+    void damaged(const QString &found);
 
 private:
     std::string databasePath_;
     const Clock &clock_;
+    std::function<std::string()> awaitDamage_;
     std::thread worker_;
     std::atomic<bool> running_{false};
 };

@@ -129,8 +129,13 @@ bool MainWindow::load()
     } catch (const DbError &e) {
         index.close();
         const QString path = QString::fromStdString(store_.databasePath());
-        if (e.condition() == store::Condition::Damaged && hooks_.restoreDamaged)
-            return hooks_.restoreDamaged(QString::fromUtf8(e.what())) && load();
+        if (hooks_.restoreDamaged) {
+            // Reading the lists may be what first meets a damaged page.
+            const std::string damage =
+                e.condition() == store::Condition::Damaged ? e.what() : store_.damageFound();
+            if (!damage.empty())
+                return hooks_.restoreDamaged(QString::fromStdString(damage)) && load();
+        }
         if (e.condition() == store::Condition::MissingFile)
             services_.messages.show(texts::kDatabaseMissing + path, MessageStyle::Error);
         else

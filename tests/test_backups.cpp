@@ -300,6 +300,59 @@ private slots:
         QCOMPARE(bytesOf(path), broken);
     }
 
+    // In the program the check runs once the window is up, on the connection
+    // opened in advance: the lists come from the file, nothing is written to
+    // it meanwhile (a roll call waits for the verdict and is refused), the
+    // daily backup never copies it, and the newest sound backup is offered.
+    void damagedFileCaughtOnceTheWindowIsUp()
+    {
+        RoomFixture f;
+        f.db.addMany({pupil("A"), pupil("B")});
+        {
+            auto conn = f.db.connect();
+            store::backupBeside(*conn, kKey, "20260301-080000", store::BackupKind::Daily);
+            // Pages the lists never read, at the end of the file.
+            conn->exec("CREATE TABLE filler(b BLOB); INSERT INTO filler VALUES (randomblob(200000))");
+        }
+        const QString path = QString::fromStdString(f.db.path());
+        QByteArray broken = bytesOf(path);
+        for (qsizetype i = broken.size() - 50000; i < broken.size() - 49900; ++i)
+            broken[i] = static_cast<char>(broken[i] ^ 0x5a);
+        writeBytes(path, broken);
+
+        f.store = std::make_unique<store::Store>(f.db.directoryPath());
+        f.store->openInAdvance();
+        f.window = std::make_unique<MainWindow>(*f.store, f.services);
+        f.room = std::make_unique<Classroom>(*f.window, *f.store, f.services, f.speech, f.settings);
+        QVERIFY(f.window->load());
+        QCOMPARE(f.window->gradeItems(), QStringList{"高一"});
+        f.store->checkInBackground();
+        f.choose(QStringLiteral("高一"), QStringLiteral("1班"));
+        f.click("PushButton3");
+        QVERIFY2(f.messages.lastText().startsWith(QStringLiteral("数据库操作失败：未通过数据库引擎的完整性检查")),
+                 qPrintable(f.messages.lastText()));
+        QCOMPARE(bytesOf(path), broken);
+
+        DailySnapshot snapshot(f.db.path(), f.clock, f.store->awaitDamage());
+        bool restored = false;
+        connect(&snapshot, &DailySnapshot::damaged, this, [&](const QString &found) {
+            restored = restoreDamagedWhileShown(*f.store, f.services, f.room->restoreHooks(), found);
+        });
+        f.messages.answers = {Answer::Yes};
+        QVERIFY(!makeDaily(snapshot));
+        QVERIFY(restored);
+        QVERIFY2(f.messages.shown[1].text.contains(QStringLiteral("2026-03-01 08:00:00 的备份（每日，2名学生")),
+                 qPrintable(f.messages.shown[1].text));
+        QCOMPARE(filesIn(f.db, QStringLiteral("xsdata.d.bak-daily-*")),
+                 QStringList{"xsdata.d.bak-daily-20260301-080000"});
+        const QStringList kept = filesIn(f.db, QStringLiteral("xsdata.d.bak-before-restore-*"));
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(bytesOf(QDir(f.db.directory()).filePath(kept[0])), broken);
+        QCOMPARE(f.store->damageFound(), std::string());
+        f.evaluateFirst();
+        QCOMPARE(f.messages.lastText(), kRecorded);
+    }
+
     // A daily backup that finds the disk full is said once in the status bar,
     // leaves nothing behind, and the evaluation goes on.
     void fullDiskDoesNotStopTheEvaluation()
