@@ -99,8 +99,7 @@ int main(int argc, char *argv[])
     // Chinese; message boxes carry their own button texts.
     // Once the window is up: the file's integrity check, then today's backup
     // when it is due. A damaged file is named, and a sound backup offered.
-    store->checkInBackground();
-    quorvel::DailySnapshot snapshot(store->databasePath(), clock, store->awaitDamage());
+    quorvel::DailySnapshot snapshot(store->databasePath(), clock);
     snapshot.reportFailuresIn(main.statusBar());
     QObject::connect(&snapshot, &quorvel::DailySnapshot::damaged, &main,
                      [&store, &services, &classroom](const QString &found) {
@@ -108,7 +107,10 @@ int main(int argc, char *argv[])
                                                                 classroom.restoreHooks(), found))
                              QCoreApplication::exit(1);
                      });
-    QTimer::singleShot(0, &snapshot, [&snapshot] { snapshot.start(); });
+    QTimer::singleShot(0, &snapshot, [&store, &snapshot] {
+        store->checkInBackground();
+        snapshot.start(store->awaitDamage());
+    });
     QTranslator qtTexts;
     QTimer::singleShot(0, &app, [&qtTexts] {
         QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.Quorvel")));

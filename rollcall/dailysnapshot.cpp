@@ -17,10 +17,8 @@ const QString kSnapshotFailed = QStringLiteral("今天的自动备份未能建�
 
 } // namespace
 
-DailySnapshot::DailySnapshot(std::string databasePath, const Clock &clock,
-                             std::function<std::string()> awaitDamage, QObject *parent)
-    : QObject(parent), databasePath_(std::move(databasePath)), clock_(clock),
-      awaitDamage_(std::move(awaitDamage))
+DailySnapshot::DailySnapshot(std::string databasePath, const Clock &clock, QObject *parent)
+    : QObject(parent), databasePath_(std::move(databasePath)), clock_(clock)
 {
 }
 
@@ -30,7 +28,7 @@ DailySnapshot::~DailySnapshot()
         worker_.join();
 }
 
-bool DailySnapshot::start()
+bool DailySnapshot::start(std::function<std::string()> awaitDamage)
 {
     if (running_)
         return false;
@@ -40,11 +38,11 @@ bool DailySnapshot::start()
     const std::string day = now.toString(QStringLiteral("yyyyMMdd")).toStdString();
     const std::string stamp = now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
     running_ = true;
-    worker_ = std::thread([this, day, stamp] {
+    worker_ = std::thread([this, day, stamp, awaitDamage = std::move(awaitDamage)] {
         QString path, failure, damage;
         try {
-            if (awaitDamage_)
-                damage = QString::fromStdString(awaitDamage_());
+            if (awaitDamage)
+                damage = QString::fromStdString(awaitDamage());
             if (damage.isEmpty() && store::dailyBackupDue(databasePath_, day)) {
                 // A connection of its own: the window's wait for the copy's
                 // one read of the file at most.

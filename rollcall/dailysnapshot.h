@@ -23,19 +23,17 @@ class Clock;
 class DailySnapshot : public QObject {
     Q_OBJECT
 public:
-    // Waits for the integrity check's verdict first, when it is given
-    // awaitDamage (on the backup's thread: what the check found, or empty): a
-    // damaged file is never copied, and is reported instead.
-    DailySnapshot(std::string databasePath, const Clock &clock,
-                  std::function<std::string()> awaitDamage = {}, QObject *parent = nullptr);
+    DailySnapshot(std::string databasePath, const Clock &clock, QObject *parent = nullptr);
     // Waits for a backup under way: it is never left half made.
     ~DailySnapshot() override;
     DailySnapshot(const DailySnapshot &) = delete;
     DailySnapshot &operator=(const DailySnapshot &) = delete;
 
     // Makes today's backup when it is due, on a thread of its own; false
-    // while one is still under way.
-    bool start();
+    // while one is still under way. Given awaitDamage (which waits, on that
+    // thread, for the integrity check's verdict: what it found, or empty), a
+    // damaged file is never copied, and is reported instead.
+    bool start(std::function<std::string()> awaitDamage = {});
     bool running() const { return running_; }
     // Tells a failure in this status bar: as its message until the
     // teacher's next step there, and for the rest of the run in its tooltip.
@@ -50,7 +48,6 @@ signals:
 private:
     std::string databasePath_;
     const Clock &clock_;
-    std::function<std::string()> awaitDamage_;
     std::thread worker_;
     std::atomic<bool> running_{false};
 };

@@ -344,6 +344,12 @@ bool dailyBackupDue(const std::string &databasePath, const std::string &day)
     return ec || ec2 || written >= made;
 }
 
+BackupUnlessKept::~BackupUnlessKept()
+{
+    if (!path.empty())
+        ::unlink(path.c_str());
+}
+
 std::vector<BackupFile> backupsOf(const std::string &databasePath)
 {
     std::vector<BackupFile> all;

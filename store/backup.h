@@ -61,6 +61,16 @@ void removeOldBackups(const std::string &databasePath,
 // thread.
 bool dailyBackupDue(const std::string &databasePath, const std::string &day);
 
+// A new backup that counts only once the work it was made for has succeeded:
+// the file at path is removed with the object, unless path was cleared.
+struct BackupUnlessKept {
+    std::string path;
+    BackupUnlessKept() = default;
+    BackupUnlessKept(const BackupUnlessKept &) = delete;
+    BackupUnlessKept &operator=(const BackupUnlessKept &) = delete;
+    ~BackupUnlessKept();
+};
+
 // Every backup beside the database, of every kind, newest first.
 std::vector<BackupFile> backupsOf(const std::string &databasePath);
 

@@ -7,8 +7,6 @@
 
 #include <sqlite3.h>
 
-#include <unistd.h>
-
 namespace quorvel::store {
 
 namespace {
@@ -79,14 +77,7 @@ std::string restoreBackup(const std::string &databasePath, const std::string &ba
     checkIntact(*source);
 
     // The backup of the former file counts only once the file is replaced.
-    struct UnlessKept {
-        std::string path;
-        ~UnlessKept()
-        {
-            if (!path.empty())
-                ::unlink(path.c_str());
-        }
-    } former;
+    BackupUnlessKept former;
     if (currentDamaged) {
         former.path = copyFileBeside(databasePath, stamp, BackupKind::BeforeRestore);
         replaceDatabase(databasePath, *source, key, stamp);

@@ -2,9 +2,7 @@
 // file caught at start-up. What the teacher is told, and what every file
 // beside the database holds afterwards.
 
-#include "platform/speech.h"
 #include "rollcall/backupwindow.h"
-#include "rollcall/classroom.h"
 #include "rollcall/dailysnapshot.h"
 #include "store/backup.h"
 #include "store/error.h"
@@ -12,15 +10,12 @@
 #include "store/schema.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/ink.h"
-#include "tests/support/windowfixture.h"
+#include "tests/support/roomfixture.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTreeWidget>
 
 using namespace quorvel;
@@ -59,31 +54,17 @@ QByteArray damaged(QByteArray bytes)
 }
 
 // Starts the daily backup and waits for it; whether one was made.
-bool makeDaily(DailySnapshot &snapshot)
+bool makeDaily(DailySnapshot &snapshot, std::function<std::string()> awaitDamage = {})
 {
     QSignalSpy made(&snapshot, &DailySnapshot::made);
-    if (!snapshot.start() || !QTest::qWaitFor([&] { return !snapshot.running(); }, 60000))
+    if (!snapshot.start(std::move(awaitDamage))
+        || !QTest::qWaitFor([&] { return !snapshot.running(); }, 60000))
         qFatal("the daily backup did not end");
     return made.size() == 1;
 }
 
-// The main window with the classroom features on a throw-away database.
-struct RoomFixture : WindowFixture {
-    QTemporaryDir settingsDir;
-    QSettings settings{settingsDir.filePath(QStringLiteral("quorvel.ini")), QSettings::IniFormat};
-    RecordingSpeech speech;
-    std::unique_ptr<Classroom> room;
-
-    bool openRoom()
-    {
-        store = std::make_unique<store::Store>(db.directoryPath());
-        window = std::make_unique<MainWindow>(*store, services);
-        room = std::make_unique<Classroom>(*window, *store, services, speech, settings);
-        if (!window->load())
-            return false;
-        window->show();
-        return QTest::qWaitForWindowExposed(window.get());
-    }
+// The main window with the classroom features, and the backup window.
+struct RoomFixture : ClassroomWindowFixture {
     void evaluateFirst()
     {
         choose(QStringLiteral("高一"), QStringLiteral("1班"));
@@ -333,13 +314,13 @@ private slots:
                  qPrintable(f.messages.lastText()));
         QCOMPARE(bytesOf(path), broken);
 
-        DailySnapshot snapshot(f.db.path(), f.clock, f.store->awaitDamage());
+        DailySnapshot snapshot(f.db.path(), f.clock);
         bool restored = false;
         connect(&snapshot, &DailySnapshot::damaged, this, [&](const QString &found) {
             restored = restoreDamagedWhileShown(*f.store, f.services, f.room->restoreHooks(), found);
         });
         f.messages.answers = {Answer::Yes};
-        QVERIFY(!makeDaily(snapshot));
+        QVERIFY(!makeDaily(snapshot, f.store->awaitDamage()));
         QVERIFY(restored);
         QVERIFY2(f.messages.shown[1].text.contains(QStringLiteral("2026-03-01 08:00:00 的备份（每日，2名学生")),
                  qPrintable(f.messages.shown[1].text));
