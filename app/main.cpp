@@ -13,7 +13,9 @@
 #include "platform/random.h"
 #include "workbook/workbookwriter.h"
 #include "platform/speech.h"
+#include "rollcall/backupwindow.h"
 #include "rollcall/classroom.h"
+#include "rollcall/dailysnapshot.h"
 #include "rollcall/mainwindow.h"
 #include "store/store.h"
 
@@ -95,6 +97,20 @@ int main(int argc, char *argv[])
     // nothing before it needs them): the icon, looked up in the icon theme,
     // and the toolkit's own texts (file dialog, context menus) in Simplified
     // Chinese; message boxes carry their own button texts.
+    // Once the window is up: the file's integrity check, then today's backup
+    // when it is due. A damaged file is named, and a sound backup offered.
+    quorvel::DailySnapshot snapshot(store->databasePath(), clock);
+    snapshot.reportFailuresIn(main.statusBar());
+    QObject::connect(&snapshot, &quorvel::DailySnapshot::damaged, &main,
+                     [&store, &services, &classroom](const QString &found) {
+                         if (!quorvel::restoreDamagedWhileShown(*store, services,
+                                                                classroom.restoreHooks(), found))
+                             QCoreApplication::exit(1);
+                     });
+    QTimer::singleShot(0, &snapshot, [&store, &snapshot] {
+        store->checkInBackground();
+        snapshot.start(store->awaitDamage());
+    });
     QTranslator qtTexts;
     QTimer::singleShot(0, &app, [&qtTexts] {
         QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.Quorvel")));

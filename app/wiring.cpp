@@ -2,6 +2,7 @@
 
 #include "exchange/browsedialog.h"
 #include "exchange/importdialog.h"
+#include "rollcall/backupwindow.h"
 #include "widgets/geometry.h"
 #include "rollcall/mainwindow.h"
 #include "store/error.h"
@@ -21,6 +22,9 @@ void connectDialogs(MainWindow &main, store::Store &store, const Services &servi
         BrowseDialog browsj(store, services, main.gradeChoices(), main.classChoices(), &main);
         centreOnScreen(&browsj);
         browsj.exec();
+    };
+    hooks.restoreDamaged = [&store, services](const QString &why) {
+        return offerBackupForDamagedFile(store.databasePath(), services, why);
     };
     main.setDialogHooks(std::move(hooks));
 }

@@ -23,7 +23,6 @@
 #include <charconv>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 namespace quorvel {
 
@@ -189,14 +188,7 @@ long ImportDialog::importWorkbook(const QString &path, std::optional<store::Conn
 
     // The backup counts only once the import it was made for has committed:
     // until then it is removed on any failure, and no older one is evicted.
-    struct UnlessKept {
-        std::string path;
-        ~UnlessKept()
-        {
-            if (!path.empty())
-                ::unlink(path.c_str());
-        }
-    } backup;
+    store::BackupUnlessKept backup;
     if (clear)
         backup.path = backUpDatabase();
     store::StudentImport import(*store_.conn, clear);

@@ -103,6 +103,9 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     menu_->addSeparator();
     undoAction_ = action("undoEvaluationAction", QStringLiteral("撤销上次评价"), false);
     connect(undoAction_, &QAction::triggered, &main_, &MainWindow::undoEvaluation);
+    menu_->addSeparator();
+    backupsAction_ = action("backupsAction", QStringLiteral("备份与恢复"), false);
+    connect(backupsAction_, &QAction::triggered, this, &Classroom::openBackups);
     connect(fairAction_, &QAction::triggered, this, &Classroom::setFairDraw);
     connect(newRoundAction_, &QAction::triggered, this, &Classroom::startNewRound);
     connect(absenceAction_, &QAction::triggered, this, &Classroom::toggleAbsence);
@@ -533,6 +536,47 @@ void Classroom::openProjector()
     projector_->setName(main_.shownName(), !rolling());
     projector_->setCountdown(main_.countdownText(), main_.countdownVisible());
     projector_->showOn(&main_);
+}
+
+// ---- backups --------------------------------------------------------------
+
+RestoreHooks Classroom::restoreHooks()
+{
+    RestoreHooks hooks;
+    hooks.whyNotNow = [this] {
+        if (rolling())
+            return QStringLiteral("正在随机点名，不能恢复备份。请先停止点名。");
+        if (walking())
+            return QStringLiteral("正在依次点名，不能恢复备份。请先停止依次点名。");
+        return QString();
+    };
+    hooks.letGo = [this] {
+        main_.letGoOfFile();
+        // The marks of the former file stay with it.
+        conn_.reset();
+        pending_.clear();
+        remembered_.clear();
+        draw_ = FairDraw();
+        draw_.setKeepsRound(fairDraw());
+        if (projector_)
+            projector_->setName(QString(), true);
+    };
+    hooks.reload = [this] {
+        try {
+            const store::ConnectionScope db(store_);
+            main_.loadlists();
+        } catch (const DbError &e) {
+            services_.messages.show(texts::kDatabaseFailed + QString::fromUtf8(e.what()),
+                                    MessageStyle::Error);
+        }
+    };
+    return hooks;
+}
+
+void Classroom::openBackups()
+{
+    BackupWindow window(store_.databasePath(), services_, restoreHooks(), &main_);
+    window.exec();
 }
 
 } // namespace quorvel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/services.h"
+#include "rollcall/backupwindow.h"
 #include "rollcall/fairdraw.h"
 #include "rollcall/rollcallobserver.h"
 
@@ -63,6 +64,9 @@ public:
     bool shownIsAbsent() const;
 
     void openProjector();
+    // 备份与恢复, modal; and what it needs of the roll call to restore a backup.
+    void openBackups();
+    RestoreHooks restoreHooks();
     // The projector view while it is open.
     ProjectorView *projector() const;
 
@@ -115,6 +119,7 @@ private:
     QMenu *menu_;
     QAction *fairAction_, *newRoundAction_, *absenceAction_, *readAction_, *projectorAction_;
     QAction *undoAction_;
+    QAction *backupsAction_;
     QTimer *voiceCheck_;
     QPointer<QPushButton> lastButton_;
     QPointer<ProjectorView> projector_;

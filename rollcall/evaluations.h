@@ -48,6 +48,8 @@ public:
     // still holds what it wrote, and returns it. Throws store::DbError
     // (RowChanged when the row was changed since), keeping it undoable.
     store::RecordedEvaluation undoLatest(store::Connection &conn);
+    // Forgets every recording of this run: the file no longer holds them.
+    void forget() { done_.clear(); }
 
 private:
     void write(store::RecordSet &rs, Grade grade, std::optional<int> credits);

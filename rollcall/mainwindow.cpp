@@ -129,6 +129,13 @@ bool MainWindow::load()
     } catch (const DbError &e) {
         index.close();
         const QString path = QString::fromStdString(store_.databasePath());
+        if (hooks_.restoreDamaged) {
+            // Reading the lists may be what first meets a damaged page.
+            const std::string damage =
+                e.condition() == store::Condition::Damaged ? e.what() : store_.damageFound();
+            if (!damage.empty())
+                return hooks_.restoreDamaged(QString::fromStdString(damage)) && load();
+        }
         if (e.condition() == store::Condition::MissingFile)
             services_.messages.show(texts::kDatabaseMissing + path, MessageStyle::Error);
         else
@@ -647,6 +654,19 @@ void MainWindow::reportDatabaseFailure(const DbError &error)
 {
     services_.messages.show(texts::kDatabaseFailed + QString::fromUtf8(error.what()),
                             MessageStyle::Error);
+}
+
+// ---- the file replaced ----------------------------------------------------
+
+void MainWindow::letGoOfFile()
+{
+    store_.rs = std::make_unique<store::RecordSet>();
+    store_.closeConn();
+    called = false;
+    evaluations_.forget();
+    showName(QString());
+    for (int panel = 1; panel <= PanelStatusBar::kPanels; ++panel)
+        Stat->setPanelText(panel, QString());
 }
 
 } // namespace quorvel

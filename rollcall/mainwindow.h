@@ -42,6 +42,9 @@ class RollCallObserver;
 struct DialogHooks {
     std::function<void()> openImport;   // "导入数据"
     std::function<void()> openBrowser;  // "评价导出"
+    // At start-up, the file fails the integrity check (why: what the check
+    // found): tells the teacher and offers a backup; true once restored.
+    std::function<bool(const QString &why)> restoreDamaged;
 };
 
 // The roll-call window: picks a class, calls on one of its students by a
@@ -106,6 +109,11 @@ public:
     // The grade and class chosen in the lists, as shown and as stored;
     // nothing when either list has no choice.
     std::optional<std::pair<Choice, Choice>> chosen() const;
+
+    // Before the file is replaced by a backup: lets go of the class in roll
+    // call and its connection, forgets the called student and this run's
+    // evaluations (the file will not hold them), and clears the display.
+    void letGoOfFile();
 
     // Window state.
     std::int32_t curno = 0;     // 1-based position of the called row in rs

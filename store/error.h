@@ -13,6 +13,7 @@ enum class Condition {
     RowChanged,   // the row was changed or removed since the record set read it
     Usage,        // a record-set operation without an open set or a current row
     ForeignLog,   // something else holds the evaluation log's name
+    Damaged,      // the file fails the engine's integrity check
 };
 
 // Every failure of the store. what() is the Chinese reason shown to the

@@ -3,6 +3,7 @@
 #include "store/connection.h"
 #include "store/recordset.h"
 
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
@@ -22,14 +23,36 @@ public:
 
     // Opens "xsdata.d" in the program's directory, keyed, into conn (replacing
     // it; record sets on the old connection keep it alive). Never creates the
-    // file. Throws DbError: MissingFile, NoTable, or the engine's failure.
-    // Takes the connection openInAdvance() made, when that one succeeded.
+    // file. Until the file has once passed the engine's integrity check, the
+    // check comes first, or its verdict is waited for when it runs in the
+    // background (a damaged file is refused from then on: nothing is ever
+    // written to it). Throws DbError: MissingFile, NoTable, Damaged, or the
+    // engine's failure. Takes the connection openInAdvance() made, when that
+    // one succeeded: that one is not checked yet (only read from, as the
+    // start-up reads the lists), which checkInBackground() sees to.
     void opendb();
     // Starts opening the file on a thread of its own, as opendb() does: most
     // of its time goes into deriving the key, which can run while the
     // program starts. A failure there is never reported; the next opendb()
     // then opens the file itself and says why.
     void openInAdvance();
+    // Once the window is up: the integrity check of the file opened in
+    // advance, on a thread of its own. Until then the next opendb() checks
+    // the file itself.
+    void checkInBackground();
+    // What the check in the background finds.
+    struct IntegrityVerdict {
+        bool checked = false;  // false: the file could not be read for it (locked)
+        std::string damage;    // what the check found, when the file failed it
+    };
+    // Waits for the check in the background, on any thread, and returns what
+    // it found: empty when the file passed it, or when none was started.
+    std::function<std::string()> awaitDamage() const;
+    // The file was replaced by a checked copy of a backup.
+    void fileReplaced();
+    // Checks the file now, on a connection of its own: what the check finds,
+    // or empty when the file passes it or cannot be opened for it.
+    std::string damageFound() const;
     // Lets go of conn; a record set still open on it keeps it open.
     void closeConn() { conn.reset(); }
     // A connection of its own for one piece of work, opened as opendb()
@@ -40,7 +63,11 @@ public:
 
 private:
     std::string path_;
+    bool intact_ = false;  // the file has passed the integrity check this run
     std::future<std::shared_ptr<Connection>> advance_;
+    // The connection made in advance, until its check has started.
+    std::shared_ptr<Connection> unchecked_;
+    std::shared_future<IntegrityVerdict> check_;
 };
 
 // opendb() for the length of a handler: conn is let go when the scope ends,

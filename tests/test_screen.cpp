@@ -10,6 +10,7 @@
 #include "store/evaluationlog.h"
 #include "tests/support/browserfixture.h"
 #include "tests/support/ink.h"
+#include "tests/support/roomfixture.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -37,26 +38,7 @@ StudentRow student(const std::string &name, std::int64_t excellent = 0)
 }
 
 // A main window with the classroom features attached, as Quorvel runs.
-struct RoomFixture : WindowFixture {
-    SplitMixRandom splitMix;
-    Services realRandom{messages, files, clock, splitMix, db.directory()};
-    QTemporaryDir settingsDir;
-    QSettings settings{settingsDir.filePath(QStringLiteral("quorvel.ini")), QSettings::IniFormat};
-    RecordingSpeech speech;
-    std::unique_ptr<Classroom> room;
-
-    bool openRoom()
-    {
-        store = std::make_unique<store::Store>(db.directoryPath());
-        window = std::make_unique<MainWindow>(*store, realRandom);
-        room = std::make_unique<Classroom>(*window, *store, realRandom, speech, settings);
-        if (!window->load())
-            return false;
-        find<QSlider>("Slider1")->setValue(1);  // no real tick between the test's own steps
-        window->show();
-        return QTest::qWaitForWindowExposed(window.get());
-    }
-
+struct RoomFixture : ClassroomWindowFixture {
     // The called name as the window shows it, inside the display's frame.
     Ink nameInk() const { return inkOver(find<QLabel>("showname"), 4); }
 };

@@ -12,10 +12,13 @@
 #include "widgets/geometry.h"
 #include "workbook/processworkbook.h"
 #include "platform/random.h"
+#include "rollcall/backupwindow.h"
 #include "rollcall/classroom.h"
 #include "rollcall/mainwindow.h"
 #include "rollcall/projectorview.h"
+#include "store/backup.h"
 #include "store/recordset.h"
+#include "store/schema.h"
 #include "store/store.h"
 #include "tests/support/testdb.h"
 
@@ -23,6 +26,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -205,8 +209,33 @@ int run(const QString &examples)
             save(history.grab(), "history");
         }
     }
+    // 备份与恢复, with the backup the import made and a daily one, each read.
+    {
+        const auto stamp = [&](int hoursAgo) {
+            return clock.now().addSecs(-3600 * hoursAgo).toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        };
+        store.opendb();
+        for (const auto &[hoursAgo, kind] :
+             {std::pair{0, store::BackupKind::Daily}, {2, store::BackupKind::BeforeRestore},
+              {26, store::BackupKind::Daily}, {50, store::BackupKind::BeforeImport}})
+            store::backupBeside(*store.conn, store::kDatabasePassword,
+                                stamp(hoursAgo).toStdString(), kind);
+        store.closeConn();
+        // A file that only bears a backup's name.
+        QFile other(QString::fromStdString(store.databasePath()) + QStringLiteral(".bak-")
+                    + stamp(74));
+        if (other.open(QIODevice::WriteOnly))
+            other.write("notes");
+        other.close();
+        BackupWindow backups(store.databasePath(), services, room.restoreHooks(), &main);
+        backups.show();
+        if (!QTest::qWaitFor([&] { return backups.allRead(); }, 60000))
+            std::fprintf(stderr, "the backups were not all read\n");
+        settle(&backups);
+        save(backups.grab(), "backups");
+    }
     std::printf("%d pictures\n", written);
-    return written == 10 ? 0 : 1;
+    return written == 11 ? 0 : 1;
 }
 
 } // namespace

@@ -62,6 +62,8 @@ QString PanelStatusBar::panelText(int panel) const
 
 void PanelStatusBar::setPanelText(int panel, const QString &text)
 {
+    // A message shown in the bar gives way to the panels.
+    clearMessage();
     QLabel *l = label(panel);
     l->setText(text);
     // A panel with text is named by it ("优秀：3"); the name given to the

@@ -21,7 +21,7 @@ public:
 
     QString panelText(int panel) const;
     // Sets the text, as plain text; assistive technology reads it as the
-    // panel's name.
+    // panel's name. A message the bar shows gives way to the panels.
     void setPanelText(int panel, const QString &text);
     // What each panel is called while it is still empty.
     void setPanelNames(const std::array<QString, kPanels> &names);
