@@ -4,6 +4,7 @@
 #include "platform/messagebox.h"
 #include "platform/speech.h"
 #include "rollcall/mainwindow.h"
+#include "rollcall/miniwindow.h"
 #include "rollcall/projectorview.h"
 #include "rollcall/remotekeys.h"
 #include "rollcall/texts.h"
@@ -109,6 +110,10 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     connect(readAction_, &QAction::triggered, this, &Classroom::setReadAloud);
     connect(projectorAction_, &QAction::triggered, this, &Classroom::openProjector);
     connect(menu_, &QMenu::aboutToShow, this, &Classroom::refreshMenu);
+    miniAction_ = action("miniWindowAction", QStringLiteral("小窗\tF6"), false);
+    connect(miniAction_, &QAction::triggered, this, [this] {
+        mini_ ? closeMiniWindow() : openMiniWindow();
+    });
 
     for (QWidget *display : {main_.displayPanel(), main_.nameDisplay()}) {
         display->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -130,8 +135,11 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     keys.last = inWalk(Control::Last);
     keys.projector = [this] { openProjector(); };
     keys.undo = [this] { main_.undoEvaluation(); };
+    keys.mini = [this] { mini_ ? closeMiniWindow() : openMiniWindow(); };
     keys.menu = [this] {
-        if (!projector_ || !projector_->isActiveWindow())
+        if (mini_ && mini_->isActiveWindow())
+            menu_->popup(mini_->mapToGlobal(mini_->rect().center()));
+        else if (!projector_ || !projector_->isActiveWindow())
             showMenu();
     };
     keys.leave = [this] {
@@ -141,7 +149,8 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
         return true;
     };
     keys.isOurs = [this](const QWidget *window) {
-        return window == &main_ || (projector_ && window == projector_.data());
+        return window == &main_ || (projector_ && window == projector_.data())
+               || (mini_ && window == mini_.data());
     };
     keys_ = new RemoteKeys(std::move(keys), this);
     qApp->installEventFilter(keys_);
@@ -169,6 +178,7 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
 
 Classroom::~Classroom()
 {
+    delete mini_.data();
     main_.setObserver(nullptr);
 }
 
@@ -533,6 +543,37 @@ void Classroom::openProjector()
     projector_->setName(main_.shownName(), !rolling());
     projector_->setCountdown(main_.countdownText(), main_.countdownVisible());
     projector_->showOn(&main_);
+}
+
+// ---- the small window -----------------------------------------------------
+
+MiniWindow *Classroom::miniWindow() const
+{
+    return mini_;
+}
+
+void Classroom::openMiniWindow()
+{
+    if (!mini_) {
+        mini_ = new MiniWindow(main_, settings_);
+        mini_->setAttribute(Qt::WA_DeleteOnClose);
+        mini_->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(mini_, &QWidget::customContextMenuRequested, this,
+                [this](const QPoint &at) { menu_->popup(mini_->mapToGlobal(at)); });
+        connect(mini_, &MiniWindow::backRequested, this, &Classroom::closeMiniWindow);
+    }
+    mini_->showAbove();
+    // The slides take the screen; the small window stands in for this one.
+    main_.showMinimized();
+}
+
+void Classroom::closeMiniWindow()
+{
+    if (mini_)
+        mini_->close();
+    main_.showNormal();
+    main_.raise();
+    main_.activateWindow();
 }
 
 } // namespace quorvel
