@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -216,6 +217,15 @@ void MiniWindow::moveEvent(QMoveEvent *event)
 {
     QWidget::moveEvent(event);
     rememberPlace();
+}
+
+void MiniWindow::paintEvent(QPaintEvent *)
+{
+    // Without a frame of the window manager's: an edge of its own, so that it
+    // stands apart from a white slide.
+    QPainter p(this);
+    p.setPen(QColor(0x8a, 0x8a, 0x8a));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void MiniWindow::rememberPlace()
