@@ -29,9 +29,26 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <vector>
+
+namespace {
+
+// Hands this start's commands to the copy that runs on the file, and ends at
+// once: this start has written nothing and holds nothing to give back, and
+// the file's key still being derived on its thread would keep it waiting.
+[[noreturn]] void handOver(const quorvel::OneCopy &oneCopy,
+                           const std::vector<quorvel::Command> &commands)
+{
+    const int status = oneCopy.sendToRunningCopy(commands);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -93,7 +110,7 @@ int main(int argc, char *argv[])
     // One copy a file: a copy that runs on it takes this start's commands.
     quorvel::OneCopy oneCopy(QDir(data->directory).filePath(QStringLiteral("xsdata.d")));
     if (!command.newCopy && oneCopy.otherCopyRuns())
-        return oneCopy.sendToRunningCopy(command.commands);
+        handOver(oneCopy, command.commands);
     if (!store)
         store = std::make_unique<quorvel::store::Store>(data->directory.toStdString());
     quorvel::MainWindow main(*store, services);
@@ -105,7 +122,7 @@ int main(int argc, char *argv[])
     // Commands from other programs never wait on a message box.
     quorvel::RemoteCommands remote(main, classroom, routedMessages);
     if (!oneCopy.offer(remote, command.newCopy))
-        return oneCopy.sendToRunningCopy(command.commands);  // another start was quicker
+        handOver(oneCopy, command.commands);  // another start was quicker
     if (!quorvel::offerNewDatabase(*data, messages))
         return 1;
     if (!main.load())

@@ -512,6 +512,8 @@ bool Classroom::eventFilter(QObject *watched, QEvent *event)
     }
     else if (watched == &main_ && event->type() == QEvent::WindowUnblocked)
         restFocus();  // a dialog closed: back to the button used last
+    else if (watched == &main_ && event->type() == QEvent::Close && mini_)
+        mini_->close();  // Quorvel ends: the small window does not stay behind
     return QObject::eventFilter(watched, event);
 }
 
