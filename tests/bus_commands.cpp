@@ -162,6 +162,28 @@ private slots:
         QVERIFY(f.messages.shown.empty());
     }
 
+    void aWarningOfACommandCarriedOutIsShownAfterwards()
+    {
+        LessonFixture f;
+        QVERIFY(f.openLesson(3));
+        f.choose(QStringLiteral("高一"), QStringLiteral("1班"));
+        f.room->setFairDraw(true);
+        RemoteCommands remote(*f.window, *f.room, f.routed);
+        OneCopy copy(QString::fromStdString(f.db.path()));
+        QVERIFY(copy.offer(remote, false));
+        Caller c(busNameFor(QString::fromStdString(f.db.path())));
+        auto other = f.db.connect();
+        other->exec("BEGIN IMMEDIATE");  // another copy holds the file: the round cannot be written
+
+        QCOMPARE(c.refusal("StartDraw"), QString());
+        f.window->drawTick();
+        QCOMPARE(c.refusal("StopDraw"), QString());  // the draw stopped all the same
+        QVERIFY(!f.window->drawing());
+        QTRY_COMPARE(f.messages.shown.size(), std::size_t{1});
+        QVERIFY(f.messages.lastText().contains(QStringLiteral("本次运行中仍然有效")));
+        other->exec("ROLLBACK");
+    }
+
     void oneCopyPerFile()
     {
         ProgramCopy copy;
