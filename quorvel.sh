@@ -28,6 +28,8 @@ PACKAGES=(
   fonts-noto-cjk
   desktop-file-utils appstream
   python3-openpyxl
+  # the command tests run on a private session bus (dbus-run-session)
+  dbus
 )
 
 install_missing() {  # install_missing [extra packages...]

@@ -2,8 +2,12 @@
 
 // The options Quorvel answers on the terminal, before any window opens.
 
+#include "app/remotecommands.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 namespace quorvel {
 
@@ -12,7 +16,15 @@ struct CommandLine {
     Action action = Action::Run;
     // What to print for Help and Version.
     QString text;
+    // --draw, --next, --mini in order: for the copy that runs on the file,
+    // or for this one when none does.
+    std::vector<Command> commands;
+    // --new-copy: run a copy of its own even when one runs on the file.
+    bool newCopy = false;
 };
+
+// Whether Quorvel takes the argument itself (rather than the toolkit).
+bool isOwnOption(const QString &argument);
 
 // arguments as the process got them, the program's name first. Any other
 // argument is left to the toolkit, which takes its own (-platform, -style ...).

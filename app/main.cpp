@@ -2,6 +2,8 @@
 
 #include "app/commandline.h"
 #include "app/datalocation.h"
+#include "app/onecopy.h"
+#include "app/remotecommands.h"
 #include "app/wiring.h"
 #include "platform/clock.h"
 #include "platform/filedialog.h"
@@ -9,6 +11,7 @@
 #include "widgets/geometry.h"
 #include "platform/launcher.h"
 #include "platform/messagebox.h"
+#include "platform/routedmessagebox.h"
 #include "workbook/processworkbook.h"
 #include "platform/random.h"
 #include "workbook/workbookwriter.h"
@@ -20,6 +23,7 @@
 #include "store/store.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QSettings>
@@ -27,8 +31,26 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
+#include <vector>
+
+namespace {
+
+// Hands this start's commands to the copy that runs on the file, and ends at
+// once: this start has written nothing and holds nothing to give back, and
+// the file's key still being derived on its thread would keep it waiting.
+[[noreturn]] void handOver(const quorvel::OneCopy &oneCopy,
+                           const std::vector<quorvel::Command> &commands)
+{
+    const int status = oneCopy.sendToRunningCopy(commands);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -53,9 +75,16 @@ int main(int argc, char *argv[])
         store = std::make_unique<quorvel::store::Store>(data->directory.toStdString());
         store->openInAdvance();
     }
-    QApplication app(argc, argv);
-    if (argc > 1) {  // what the toolkit did not take either
-        std::fputs(quorvel::unknownArgumentText(QString::fromLocal8Bit(argv[1]))
+    // Quorvel's own options are kept from the toolkit.
+    std::vector<char *> kept;
+    for (int i = 0; i < argc; ++i)
+        if (i == 0 || !quorvel::isOwnOption(arguments.at(i)))
+            kept.push_back(argv[i]);
+    int keptCount = static_cast<int>(kept.size());
+    kept.push_back(nullptr);
+    QApplication app(keptCount, kept.data());
+    if (keptCount > 1) {  // what the toolkit did not take either
+        std::fputs(quorvel::unknownArgumentText(QString::fromLocal8Bit(kept[1]))
                        .toLocal8Bit().constData(), stderr);
         return 2;
     }
@@ -65,6 +94,7 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("org.quorvel.Quorvel"));
 
     quorvel::QtMessageBox messages;
+    quorvel::RoutedMessageBox routedMessages(messages);
     quorvel::QtFileDialog files;
     quorvel::SystemClock clock;
     quorvel::SplitMixRandom random;
@@ -74,13 +104,15 @@ int main(int argc, char *argv[])
         quorvel::ProcessWorkbookReader::programIn(programDirectory));
     quorvel::XlsxWorkbookWriter workbookWriter;
     quorvel::SystemLauncher launcher;
-    const quorvel::Services services{messages, files, clock, random, programDirectory,
+    const quorvel::Services services{routedMessages, files, clock, random, programDirectory,
                                      &workbookReader, &workbookWriter, &launcher};
 
     if (!data)
         data = quorvel::chooseDataLocation(quorvel::probeDataFacts(services.programDirectory));
-    if (!quorvel::offerNewDatabase(*data, messages))
-        return 1;
+    // One copy a file: a copy that runs on it takes this start's commands.
+    quorvel::OneCopy oneCopy(QDir(data->directory).filePath(QStringLiteral("xsdata.d")));
+    if (!command.newCopy && oneCopy.otherCopyRuns())
+        handOver(oneCopy, command.commands);
     if (!store)
         store = std::make_unique<quorvel::store::Store>(data->directory.toStdString());
     quorvel::MainWindow main(*store, services);
@@ -89,10 +121,24 @@ int main(int argc, char *argv[])
     QSettings settings;
     quorvel::QtSpeech speech;
     quorvel::Classroom classroom(main, *store, services, speech, settings);
+    // Commands from other programs never wait on a message box.
+    quorvel::RemoteCommands remote(main, classroom, routedMessages);
+    if (!oneCopy.offer(remote, command.newCopy))
+        handOver(oneCopy, command.commands);  // another start was quicker
+    if (!quorvel::offerNewDatabase(*data, messages))
+        return 1;
     if (!main.load())
         return 1;
     quorvel::centreOnScreen(&main);
     main.show();
+    // This start's own commands, once the window is up; a refusal is shown.
+    QTimer::singleShot(0, &main, [&remote, &messages, commands = command.commands] {
+        for (quorvel::Command c : commands)
+            if (const QString why = remote.carryOut(c); !why.isEmpty()) {
+                messages.show(why, quorvel::MessageStyle::Error);
+                return;
+            }
+    });
     // Once the window is up (they cost its start-up some milliseconds, and
     // nothing before it needs them): the icon, looked up in the icon theme,
     // and the toolkit's own texts (file dialog, context menus) in Simplified

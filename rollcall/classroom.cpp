@@ -4,6 +4,7 @@
 #include "platform/messagebox.h"
 #include "platform/speech.h"
 #include "rollcall/mainwindow.h"
+#include "rollcall/miniwindow.h"
 #include "rollcall/projectorview.h"
 #include "rollcall/remotekeys.h"
 #include "rollcall/texts.h"
@@ -100,6 +101,10 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     menu_->addSeparator();
     readAction_ = action("readAloudAction", kReadAloud, true);
     projectorAction_ = action("projectorAction", kProjector, false);
+    miniAction_ = action("miniWindowAction", QStringLiteral("小窗\tF6"), false);
+    connect(miniAction_, &QAction::triggered, this, [this] {
+        mini_ ? closeMiniWindow() : openMiniWindow();
+    });
     menu_->addSeparator();
     undoAction_ = action("undoEvaluationAction", QStringLiteral("撤销上次评价"), false);
     connect(undoAction_, &QAction::triggered, &main_, &MainWindow::undoEvaluation);
@@ -133,8 +138,11 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     keys.last = inWalk(Control::Last);
     keys.projector = [this] { openProjector(); };
     keys.undo = [this] { main_.undoEvaluation(); };
+    keys.mini = [this] { mini_ ? closeMiniWindow() : openMiniWindow(); };
     keys.menu = [this] {
-        if (!projector_ || !projector_->isActiveWindow())
+        if (mini_ && mini_->isActiveWindow())
+            menu_->popup(mini_->mapToGlobal(mini_->rect().center()));
+        else if (!projector_ || !projector_->isActiveWindow())
             showMenu();
     };
     keys.leave = [this] {
@@ -144,7 +152,8 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
         return true;
     };
     keys.isOurs = [this](const QWidget *window) {
-        return window == &main_ || (projector_ && window == projector_.data());
+        return window == &main_ || (projector_ && window == projector_.data())
+               || (mini_ && window == mini_.data());
     };
     keys_ = new RemoteKeys(std::move(keys), this);
     qApp->installEventFilter(keys_);
@@ -172,6 +181,7 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
 
 Classroom::~Classroom()
 {
+    delete mini_.data();
     main_.setObserver(nullptr);
 }
 
@@ -505,6 +515,8 @@ bool Classroom::eventFilter(QObject *watched, QEvent *event)
     }
     else if (watched == &main_ && event->type() == QEvent::WindowUnblocked)
         restFocus();  // a dialog closed: back to the button used last
+    else if (watched == &main_ && event->type() == QEvent::Close && mini_)
+        mini_->close();  // Quorvel ends: the small window does not stay behind
     return QObject::eventFilter(watched, event);
 }
 
@@ -577,6 +589,37 @@ void Classroom::openBackups()
 {
     BackupWindow window(store_.databasePath(), services_, restoreHooks(), &main_);
     window.exec();
+}
+
+// ---- the small window -----------------------------------------------------
+
+MiniWindow *Classroom::miniWindow() const
+{
+    return mini_;
+}
+
+void Classroom::openMiniWindow()
+{
+    if (!mini_) {
+        mini_ = new MiniWindow(main_, settings_);
+        mini_->setAttribute(Qt::WA_DeleteOnClose);
+        mini_->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(mini_, &QWidget::customContextMenuRequested, this,
+                [this](const QPoint &at) { menu_->popup(mini_->mapToGlobal(at)); });
+        connect(mini_, &MiniWindow::backRequested, this, &Classroom::closeMiniWindow);
+    }
+    mini_->showAbove();
+    // The slides take the screen; the small window stands in for this one.
+    main_.showMinimized();
+}
+
+void Classroom::closeMiniWindow()
+{
+    if (mini_)
+        mini_->close();
+    main_.showNormal();
+    main_.raise();
+    main_.activateWindow();
 }
 
 } // namespace quorvel

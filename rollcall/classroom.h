@@ -31,6 +31,7 @@ class Store;
 } // namespace store
 
 class MainWindow;
+class MiniWindow;
 class ProjectorView;
 class RemoteKeys;
 class Speech;
@@ -69,6 +70,12 @@ public:
     RestoreHooks restoreHooks();
     // The projector view while it is open.
     ProjectorView *projector() const;
+
+    // The small window in place of the main window, and back.
+    void openMiniWindow();
+    void closeMiniWindow();
+    // The small window while it is open.
+    MiniWindow *miniWindow() const;
 
     // RollCallObserver
     void classOpened(const store::Value &grade, const store::Value &className,
@@ -123,6 +130,8 @@ private:
     QTimer *voiceCheck_;
     QPointer<QPushButton> lastButton_;
     QPointer<ProjectorView> projector_;
+    QAction *miniAction_;
+    QPointer<MiniWindow> mini_;
 
     // The class of the latest roll call, as stored and as the lists show it.
     store::Value grade_, className_;

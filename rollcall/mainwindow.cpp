@@ -100,6 +100,8 @@ MainWindow::MainWindow(store::Store &store, const Services &services, QWidget *p
     connect(PushButton6, &QPushButton::clicked, this, &MainWindow::goLast);
     connect(Timer1, &QTimer::timeout, this, &MainWindow::drawTick);
     connect(Timer2, &QTimer::timeout, this, &MainWindow::countdownTick);
+    for (QComboBox *list : {ComboBox1, ComboBox2})
+        connect(list, &QComboBox::currentIndexChanged, this, &MainWindow::choiceChanged);
 }
 
 MainWindow::~MainWindow() = default;
@@ -213,8 +215,10 @@ void MainWindow::showstudent()
 void MainWindow::showName(const QString &text)
 {
     nameFitter_->show(text);
-    if (!Timer1->isActive())
+    const bool settled = !Timer1->isActive();
+    if (settled)
         showname->setAccessibleName(text);
+    emit nameShown(text, settled);
 }
 
 void MainWindow::showtally()
@@ -329,6 +333,7 @@ void MainWindow::startDraw()
     if (observer_)
         observer_->countdownShown();
     called = true;
+    emit rollCallChanged();
 }
 
 void MainWindow::endDraw()
@@ -340,19 +345,24 @@ void MainWindow::endDraw()
     PushButton2->setEnabled(true);
     PushButton3->setEnabled(true);
     PushButton4->setEnabled(true);
-    if (drawPending_) {
-        // Ended before the first tick: the student evaluated next must be the
-        // one on screen, so draw one now.
+    // Ended before the first tick: the student evaluated next must be the one
+    // on screen, so draw one now; showing it tells that it stays.
+    const bool drawNow = drawPending_;
+    if (drawNow) {
         try {
             drawOne();
         } catch (const DbError &e) {
             called = false;
             reportDatabaseFailure(e);
+            emit rollCallChanged();
             return;
         }
     }
     if (observer_)
         observer_->drawEnded();
+    emit rollCallChanged();
+    if (!drawNow)
+        emit nameShown(showname->text(), true);
 }
 
 void MainWindow::drawOne()
@@ -401,6 +411,7 @@ void MainWindow::toggleWalk()
         PushButton1->setEnabled(true);
         PushButton2->setEnabled(true);
         called = false;
+        emit rollCallChanged();
         return;
     }
     const auto chosen = chosenClass();
@@ -414,6 +425,7 @@ void MainWindow::toggleWalk()
         PushButton1->setEnabled(false);
         PushButton2->setEnabled(false);
         called = true;
+        emit rollCallChanged();
     } catch (const DbError &e) {
         reportDatabaseFailure(e);
     }

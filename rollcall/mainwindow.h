@@ -133,6 +133,15 @@ public slots:
     void openImport();        // PushButton2 "导入数据"
     void openBrowser();       // PushButton10 "评价导出"
 
+signals:
+    // A draw or a walk has started or ended.
+    void rollCallChanged();
+    // The display shows this name. settled: it stays there (a draw stopped
+    // on it, a walk moved to it, a mark changed it); else it flashes by in a draw.
+    void nameShown(const QString &shown, bool settled);
+    // Another grade or class is chosen in the lists.
+    void choiceChanged();
+
 private:
     void buildControls();
     void layOutControls();

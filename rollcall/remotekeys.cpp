@@ -54,6 +54,8 @@ bool RemoteKeys::eventFilter(QObject *watched, QEvent *event)
         return false;
     if (key->key() == Qt::Key_F5)
         return key->isAutoRepeat() || run(actions_.projector);
+    if (key->key() == Qt::Key_F6)
+        return key->isAutoRepeat() || run(actions_.mini);
 
     const QWidget *focus = QApplication::focusWidget();
     if (focusTakesTyping(focus))

@@ -15,6 +15,7 @@ struct RemoteActions {
     std::function<void()> first;     // Home
     std::function<void()> last;      // End
     std::function<void()> projector; // F5, wherever the focus is
+    std::function<void()> mini;      // F6, wherever the focus is
     std::function<void()> menu;      // the Menu key
     std::function<void()> undo;      // Ctrl+Z, unless a text box has the focus
     // Esc: leaves the projector view; false when it is not open.

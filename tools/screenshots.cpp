@@ -15,6 +15,7 @@
 #include "rollcall/backupwindow.h"
 #include "rollcall/classroom.h"
 #include "rollcall/mainwindow.h"
+#include "rollcall/miniwindow.h"
 #include "rollcall/projectorview.h"
 #include "store/backup.h"
 #include "store/recordset.h"
@@ -234,8 +235,34 @@ int run(const QString &examples)
         settle(&backups);
         save(backups.grab(), "backups");
     }
+
+    // 小窗 over the lesson's slides, where the teacher keeps it.
+    {
+        QWidget slides;
+        slides.setWindowTitle(QStringLiteral("幻灯片"));
+        slides.resize(960, 600);
+        slides.show();
+        settle(&slides);
+        room.openMiniWindow();
+        MiniWindow *mini = room.miniWindow();
+        mini->move(slides.pos() + QPoint(slides.width() - mini->width() - 24, 24));
+        settle(mini);
+        QPixmap picture(slides.size());
+        picture.fill(QColor(0x2b, 0x4c, 0x7e));
+        QPainter p(&picture);
+        p.setPen(Qt::white);
+        p.setFont(chineseFont(28, true));
+        p.drawText(QRect(60, 160, 840, 80), Qt::AlignLeft, QStringLiteral("第三章  函数的概念"));
+        p.setFont(chineseFont(16));
+        p.drawText(QRect(60, 260, 840, 200), Qt::AlignLeft | Qt::TextWordWrap,
+                   QStringLiteral("• 函数的定义域与值域\n• 函数的表示法\n• 请一位同学回答：y = 2x + 1 的定义域是什么？"));
+        p.drawPixmap(mini->pos() - slides.pos(), mini->grab());
+        p.end();
+        save(picture, "mini-window");
+        room.closeMiniWindow();
+    }
     std::printf("%d pictures\n", written);
-    return written == 11 ? 0 : 1;
+    return written == 12 ? 0 : 1;
 }
 
 } // namespace
