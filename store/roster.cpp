@@ -3,6 +3,7 @@
 #include "store/connection.h"
 #include "store/error.h"
 #include "store/evaluationlog.h"
+#include "store/growth.h"
 #include "store/schema.h"
 
 #include <map>
@@ -86,11 +87,12 @@ std::vector<RosterStudent> readWholeRoster(const Connection &connection)
 std::int64_t addStudent(Connection &connection, const Value &name, const Value &grade,
                         const Value &className)
 {
+    const NoCacheSpill inMemory(connection);
     Transaction tx(connection);
     Statement insert(connection, kInsert);
     insertStudent(insert, name, grade, className);
     const std::int64_t key = connection.lastInsertRowid();
-    tx.commit();
+    commitWithRoom(connection, tx);
     return key;
 }
 
@@ -98,6 +100,7 @@ void changeStudent(Connection &connection, std::int64_t key, std::string_view co
                    const Value &before, const Value &after)
 {
     const std::string c = quotedIdentifier(std::string(column));
+    const NoCacheSpill inMemory(connection);
     Transaction tx(connection);
     Statement change(connection, "UPDATE student SET " + c + " = ?1 WHERE rowid = ?2 AND "
                                      + holdsExactly(column, 3));
@@ -107,12 +110,13 @@ void changeStudent(Connection &connection, std::int64_t key, std::string_view co
     change.run();
     if (connection.changes() != 1)
         rowChanged();
-    tx.commit();
+    commitWithRoom(connection, tx);
 }
 
 void moveStudent(Connection &connection, const RosterStudent &student, const Value &grade,
                  const Value &className)
 {
+    const NoCacheSpill inMemory(connection);
     Transaction tx(connection);
     Statement change(connection, "UPDATE student SET \"年级\" = ?1, \"班级\" = ?2 WHERE rowid = ?3 AND "
                                      + holdsExactly(kGrade, 4) + " AND " + holdsExactly(kClass, 5));
@@ -124,7 +128,7 @@ void moveStudent(Connection &connection, const RosterStudent &student, const Val
     change.run();
     if (connection.changes() != 1)
         rowChanged();
-    tx.commit();
+    commitWithRoom(connection, tx);
 }
 
 long removeStudents(Connection &connection, const std::vector<std::int64_t> &keys)
@@ -154,15 +158,17 @@ long removeStudents(Connection &connection, const std::vector<std::int64_t> &key
 
 void removeStudent(Connection &connection, std::int64_t key)
 {
+    const NoCacheSpill inMemory(connection);
     Transaction tx(connection);
     if (removeStudents(connection, {key}) != 1)
         rowChanged();
-    tx.commit();
+    commitWithRoom(connection, tx);
 }
 
 void applyRosterUpdate(Connection &connection, const std::vector<RosterRowTexts> &added,
                        const std::vector<std::int64_t> &removed)
 {
+    const NoCacheSpill inMemory(connection);
     Transaction tx(connection);
     removeStudents(connection, removed);
     Statement insert(connection, kInsert);
@@ -173,7 +179,7 @@ void applyRosterUpdate(Connection &connection, const std::vector<RosterRowTexts>
         insert.bindText(3, row[2]);
         insert.run();
     }
-    tx.commit();
+    commitWithRoom(connection, tx);
 }
 
 void changeGrades(Connection &connection, const std::vector<GradeChange> &changes)
@@ -182,6 +188,7 @@ void changeGrades(Connection &connection, const std::vector<GradeChange> &change
     for (const GradeChange &c : changes)
         if (c.removed || c.to != c.from)
             byGrade.emplace(c.from, &c);
+    const NoCacheSpill inMemory(connection);
     Transaction tx(connection);
     // Every student is placed by the grade read before any is moved, so no
     // student moves twice along a chain.
@@ -208,7 +215,7 @@ void changeGrades(Connection &connection, const std::vector<GradeChange> &change
         move.run();
     }
     removeStudents(connection, removed);
-    tx.commit();
+    commitWithRoom(connection, tx);
 }
 
 } // namespace quorvel::store
