@@ -13,6 +13,7 @@
 #include "store/backup.h"
 #include "store/error.h"
 #include "store/schema.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/permissions.h"
 #include "tests/support/windowfixture.h"
 
@@ -233,26 +234,6 @@ QByteArray killChildOnNewFile(const QStringList &arguments, const QString &dir,
     ::close(watch);
     return out + child.readAllStandardOutput();
 }
-
-// While alive, no file of this process may grow beyond `bytes`: a write past
-// it fails as on a full disk.
-class FullDisk {
-public:
-    explicit FullDisk(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FullDisk() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
-    FullDisk(const FullDisk &) = delete;
-    FullDisk &operator=(const FullDisk &) = delete;
-
-private:
-    rlimit saved_{};
-};
 
 StudentRow student(const std::string &name, const std::string &grade = "高一",
                    const std::string &className = "1班")

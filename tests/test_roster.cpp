@@ -7,6 +7,7 @@
 #include "exchange/rosterupdatedialog.h"
 #include "store/evaluationlog.h"
 #include "store/roster.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/ink.h"
 #include "tests/support/windowfixture.h"
 #include "workbook/processworkbook.h"
@@ -19,8 +20,6 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace quorvel;
 using namespace quorvel::testing;
@@ -86,26 +85,6 @@ QStringList filesIn(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files, QDir::Name);
 }
-
-// While alive, no file of this process may grow beyond `bytes`: a write past
-// it fails as on a full disk.
-class FullDisk {
-public:
-    explicit FullDisk(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FullDisk() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
-    FullDisk(const FullDisk &) = delete;
-    FullDisk &operator=(const FullDisk &) = delete;
-
-private:
-    rlimit saved_{};
-};
 
 struct RosterFixture : WindowFixture {
     ProcessWorkbookReader reader{QCoreApplication::applicationDirPath()
@@ -302,6 +281,9 @@ private slots:
         QCOMPARE(first->horizontalHeaderItem(0)->text(), QStringLiteral("姓名（A列）"));
         QCOMPARE(first->verticalHeaderItem(0)->text(), QStringLiteral("第2行"));
         QCOMPARE(first->item(1, 0)->text(), QStringLiteral("戌"));
+        QVERIFY(QTest::qWaitForWindowExposed(preview.get()));
+        QVERIFY(inkOf(first->viewport()->grab(first->visualItemRect(first->item(1, 0))).toImage())
+                    .pixels > 20);
         QCOMPARE(listed(preview.get(), "added"),
                  QStringList({QStringLiteral("新一　高一　1班"), QStringLiteral("新二　高三　1班")}));
         QCOMPARE(listed(preview.get(), "kept").size(), 3);
@@ -346,6 +328,11 @@ private slots:
         QCOMPARE(promote->target(2)->currentText(), QStringLiteral("初三"));
         QCOMPARE(promote->target(3)->currentText(), QStringLiteral("高2013级"));
         QCOMPARE(promote->previewOf(0), QStringLiteral("2名学生升入初二"));
+        promote->show();
+        QVERIFY(QTest::qWaitForWindowExposed(promote.get()));
+        auto *lines = promote->findChild<QTableWidget *>(QStringLiteral("grades"));
+        QVERIFY(inkOf(lines->viewport()->grab(lines->visualItemRect(lines->item(0, 3))).toImage())
+                    .pixels > 20);
         QVERIFY(!promote->findChild<QLabel *>(QStringLiteral("note"))->text().isEmpty());
         promote->target(2)->setCurrentText(QStringLiteral("（移除）"));
         QCOMPARE(promote->previewOf(2), QStringLiteral("1名学生将被删除"));
