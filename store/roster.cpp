@@ -4,6 +4,7 @@
 #include "store/error.h"
 #include "store/evaluationlog.h"
 #include "store/growth.h"
+#include "store/indexes.h"
 #include "store/schema.h"
 
 #include <map>
@@ -207,13 +208,16 @@ void changeGrades(Connection &connection, const std::vector<GradeChange> &change
                 moves.emplace_back(key, found->second);
         }
     }
-    Statement move(connection, "UPDATE student SET \"年级\" = ?1 WHERE rowid = ?2");
-    for (const auto &[key, change] : moves) {
-        move.reset();
-        move.bind(1, change->to);
-        move.bind(2, key);
-        move.run();
-    }
+    if (!moves.empty())
+        withoutClassIndex(connection, [&] {
+            Statement move(connection, "UPDATE student SET \"年级\" = ?1 WHERE rowid = ?2");
+            for (const auto &[key, change] : moves) {
+                move.reset();
+                move.bind(1, change->to);
+                move.bind(2, key);
+                move.run();
+            }
+        });
     removeStudents(connection, removed);
     commitWithRoom(connection, tx);
 }

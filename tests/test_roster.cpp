@@ -2,6 +2,7 @@
 // following them, 更新名单 from a workbook read by the reader program, 升年级,
 // and each of them failing half-way on a full disk.
 
+#include "exchange/importdialog.h"
 #include "exchange/promotedialog.h"
 #include "exchange/rosterdialog.h"
 #include "exchange/rosterupdatedialog.h"
@@ -359,10 +360,13 @@ private slots:
         QTest::newRow("学生名单") << QStringLiteral("remove");
         QTest::newRow("更新名单") << QStringLiteral("update");
         QTest::newRow("升年级") << QStringLiteral("promote");
+        QTest::newRow("导入数据") << QStringLiteral("import");
     }
 
     // A disk that fills while the change is written: the file keeps every
-    // byte, no backup is left behind, and the teacher is told.
+    // byte, no backup is left behind, and the teacher is told. The import
+    // too, where the disk has room for its journal but not for the file to
+    // grow.
     void fullDiskHalfWay()
     {
         QFETCH(QString, change);
@@ -390,6 +394,12 @@ private slots:
             update->findChild<QCheckBox *>(QStringLiteral("removeMissing"))->setChecked(true);
             FullDisk full(room);
             update->findChild<QPushButton *>(QStringLiteral("ok"))->click();
+        } else if (change == QLatin1String("import")) {
+            ImportDialog dialog(*f.store, f.services, [&] { f.window->loadlists(); });
+            f.messages.answers = {Answer::Yes, Answer::No};
+            f.files.paths.push_back(path);
+            FullDisk full(room);
+            dialog.importStudents();
         } else {
             auto promote = f.promotion();
             for (int r = 0; r < 2; ++r)
