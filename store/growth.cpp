@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <string>
+
 namespace quorvel::store {
 
 namespace {
@@ -55,14 +57,21 @@ void commitWithRoom(Connection &connection, Transaction &transaction)
     }
 }
 
-NoCacheSpill::NoCacheSpill(Connection &connection) : connection_(connection)
+NoCacheSpill::NoCacheSpill(Connection &connection)
+    : connection_(connection), cacheSize_(pragmaNumber(connection, "PRAGMA cache_size"))
 {
     connection_.exec("PRAGMA cache_spill = OFF");
+    // Pages are taken only as needed; a cache that stays below its limit is
+    // never searched for a page to give up, which, with every page held,
+    // would cost a walk over all of them at each page more.
+    connection_.exec("PRAGMA cache_size = -1048576");
 }
 
 NoCacheSpill::~NoCacheSpill()
 {
     try {
+        // A number of this build's own, not a value from outside.
+        connection_.exec(("PRAGMA cache_size = " + std::to_string(cacheSize_)).c_str());
         connection_.exec("PRAGMA cache_spill = ON");
     } catch (const DbError &) {
         // The connection is of no further use then anyway.

@@ -16,7 +16,8 @@ class Transaction;
 void commitWithRoom(Connection &connection, Transaction &transaction);
 
 // While alive, the connection keeps the changed pages of its transaction in
-// memory instead of writing them to the file before the commit.
+// memory instead of writing them to the file before the commit (taking up to
+// 1 GiB for them).
 class NoCacheSpill {
 public:
     explicit NoCacheSpill(Connection &connection);
@@ -26,6 +27,7 @@ public:
 
 private:
     Connection &connection_;
+    long long cacheSize_;
 };
 
 } // namespace quorvel::store
