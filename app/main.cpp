@@ -127,6 +127,7 @@ int main(int argc, char *argv[])
         handOver(oneCopy, command.commands);  // another start was quicker
     if (!quorvel::offerNewDatabase(*data, messages))
         return 1;
+    quorvel::addRosterEntries(main, classroom, *store, services);
     if (!main.load())
         return 1;
     quorvel::centreOnScreen(&main);

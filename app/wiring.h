@@ -5,6 +5,7 @@
 namespace quorvel {
 
 class MainWindow;
+class Classroom;
 namespace store {
 class Store;
 }
@@ -12,5 +13,10 @@ class Store;
 // Lets the main window's buttons open the import and browser dialogs, each
 // modal and built afresh at every opening.
 void connectDialogs(MainWindow &main, store::Store &store, const Services &services);
+
+// Adds 学生名单, 更新名单… and 升年级… to the end of the classroom menu: each
+// opens its window, modal, and the main window follows what it changed.
+void addRosterEntries(MainWindow &main, Classroom &classroom, store::Store &store,
+                      const Services &services);
 
 } // namespace quorvel

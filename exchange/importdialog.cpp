@@ -1,28 +1,26 @@
 #include "exchange/importdialog.h"
 
+#include "exchange/pendingbackup.h"
+#include "exchange/rosterupdate.h"
 #include "exchange/worksheetpicture.h"
 #include "platform/clock.h"
 #include "platform/filedialog.h"
 #include "widgets/fonts.h"
 #include "widgets/geometry.h"
 #include "platform/messagebox.h"
+#include "workbook/rostertexts.h"
 #include "workbook/workbookreader.h"
 #include "store/store.h"
-#include "store/backup.h"
 #include "store/schema.h"
 #include "store/studentimport.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include <algorithm>
-#include <charconv>
 #include <string>
-#include <string_view>
 
 namespace quorvel {
 
@@ -49,34 +47,6 @@ W *place(QWidget *parent, const char *name, int left, int top, int width, int he
     w->setObjectName(QLatin1String(name));
     w->setGeometry(twips(left), twips(top), twips(width), twips(height));
     return w;
-}
-
-// A cell as the text stored: numbers as their plain digits (3, 2.5,
-// 20230101), whatever the locale.
-std::string cellText(const Cell &cell)
-{
-    switch (cell.kind) {
-    case Cell::Kind::Text:
-        return cell.text;
-    case Cell::Kind::Number: {
-        char digits[40];
-        const auto end = std::to_chars(digits, digits + sizeof digits, cell.number,
-                                       std::chars_format::general, 15).ptr;
-        return std::string(digits, end);
-    }
-    case Cell::Kind::Empty:
-        break;
-    }
-    return {};
-}
-
-// Only the blank (U+0020) is trimmed, at both ends; everything inside stays.
-std::string_view trimmed(std::string_view text)
-{
-    const auto begin = text.find_first_not_of(' ');
-    if (begin == std::string_view::npos)
-        return {};
-    return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
 }
 
 } // namespace
@@ -133,13 +103,7 @@ void ImportDialog::importStudents()
 {
     if (services_.messages.show(kAskToContinue, MessageStyle::Question) != Answer::Yes)
         return;
-    const QString path = services_.files.openFile({
-        {QStringLiteral("Excel文件"), QStringLiteral("*.xls")},
-        {QStringLiteral("Excel 2007及以上"), QStringLiteral("*.xlsx")},
-        {QStringLiteral("OpenDocument表格"), QStringLiteral("*.ods")},
-        {QStringLiteral("CSV文本"), QStringLiteral("*.csv")},
-        {QStringLiteral("所有支持的表格"), QStringLiteral("*.xls *.xlsx *.ods *.csv")},
-    });
+    const QString path = services_.files.openFile(rosterFileKinds());
     if (path.isEmpty())
         return;
 
@@ -186,22 +150,19 @@ long ImportDialog::importWorkbook(const QString &path, std::optional<store::Conn
     QElapsedTimer sinceRepaint;
     sinceRepaint.start();
 
-    // The backup counts only once the import it was made for has committed:
-    // until then it is removed on any failure, and no older one is evicted.
-    store::BackupUnlessKept backup;
+    // The backup counts only once the import it was made for has committed.
+    std::optional<PendingBackup> backup;
     if (clear)
-        backup.path = backUpDatabase();
+        backup.emplace(*store_.conn, services_.clock);
     store::StudentImport import(*store_.conn, clear);
     SheetRow row;
     sheet->nextRow(row);  // row 1 holds the titles and is not read
     int r = 2;
     while (sheet->nextRow(row)) {
-        const Cell &name = row[0];
-        if (name.kind == Cell::Kind::Empty
-            || (name.kind == Cell::Kind::Text && name.text.empty()))
+        if (endsRoster(row))
             break;
-        const std::string texts[] = {cellText(row[0]), cellText(row[1]), cellText(row[2])};
-        import.add(trimmed(texts[0]), trimmed(texts[1]), trimmed(texts[2]));
+        const auto texts = rosterTexts(row);
+        import.add(texts[0], texts[1], texts[2]);
         if (sinceRepaint.elapsed() >= kRepaintEveryMs) {
             // A sheet read as a stream tells its number of rows better as
             // it goes on.
@@ -212,26 +173,10 @@ long ImportDialog::importWorkbook(const QString &path, std::optional<store::Conn
         ++r;
     }
     import.commit();
-    if (clear) {
-        backup.path.clear();
-        store::removeOldBackups(store_.conn->path());
-    }
+    if (backup)
+        backup->keep();
     showProgress(r - 1, false);
     return import.added();
-}
-
-std::string ImportDialog::backUpDatabase()
-{
-    // Named by the second it was taken; a second backup within the same
-    // second takes the next free second, so no backup is ever overwritten.
-    const QDateTime now = services_.clock.now();
-    const QString base = QString::fromStdString(store_.conn->path()) + QStringLiteral(".bak-");
-    for (int later = 0;; ++later) {
-        const QString stamp = now.addSecs(later).toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        if (later < 60 && QFileInfo::exists(base + stamp))
-            continue;
-        return store::backupBeside(*store_.conn, store::kDatabasePassword, stamp.toStdString());
-    }
 }
 
 void ImportDialog::showRowCount(int lastRow)

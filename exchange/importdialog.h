@@ -41,9 +41,6 @@ private:
     // The progress bar's range for rows 2 to lastRow.
     void showRowCount(int lastRow);
     void showProgress(int value, bool force);
-    // Copies the database beside itself before the table is emptied and
-    // returns the copy's path; throws.
-    std::string backUpDatabase();
 
     store::Store &store_;
     Services services_;

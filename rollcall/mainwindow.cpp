@@ -260,6 +260,8 @@ bool MainWindow::openClass(const store::Value &grade, const store::Value &classN
         store::ConnectionScope db(store_);
         store_.rs->open(store_.conn, store::studentsOfClass(grade, className));
         if (store_.rs->recordCount() != 0) {
+            rollCall_ = RollCallClass{grade, className, ComboBox1->currentText(),
+                                      ComboBox2->currentText()};
             db.keep();  // rs stays on the class, its row the called student
             if (observer_)
                 observer_->classOpened(grade, className, ComboBox1->currentText(),

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -115,6 +116,17 @@ public:
     // evaluations (the file will not hold them), and clears the display.
     void letGoOfFile();
 
+    // The roster changed in the file: students added, renamed, moved or
+    // removed, grades renamed (each grade in `renamed` became its value, or
+    // was removed where that is empty). Refills the lists, keeping the choice
+    // where it still exists, and reads the class in roll call again: the
+    // student shown stays shown, under a new name if renamed; one who is no
+    // longer in the class is never shown or evaluated again (a walk goes on
+    // from the same place, or ends when the class is empty). Tells the
+    // teacher when the file cannot be read.
+    using GradeRenames = std::map<store::Value, std::optional<store::Value>>;
+    void followRoster(const GradeRenames &renamed = {});
+
     // Window state.
     std::int32_t curno = 0;     // 1-based position of the called row in rs
     std::int16_t lefttime = 0;  // seconds left in the countdown
@@ -161,6 +173,9 @@ private:
     // Positions rs on curno and shows that student.
     void position();
 
+    // Ends the walk, if one is under way, and forgets the student called.
+    void leaveRollCall();
+
     void refuse(const QString &text);
     void reportDatabaseFailure(const store::DbError &error);
 
@@ -177,6 +192,12 @@ private:
     // Why the latest recording could not be logged (another program's table
     // has the log's name); the teacher is told once a run.
     bool toldNotLogged_ = false;
+    // The class rs was last opened on, as stored and as shown.
+    struct RollCallClass {
+        store::Value grade, className;
+        QString gradeShown, classShown;
+    };
+    std::optional<RollCallClass> rollCall_;
 
     // Controls, by their object names.
     QFrame *Picture1;

@@ -176,3 +176,12 @@ void undoEvaluation(Connection &connection, const RecordedEvaluation &recorded)
 }
 
 } // namespace quorvel::store
+
+namespace quorvel::store {
+
+bool hasOwnLog(const Connection &connection)
+{
+    return logState(connection) == LogState::Ours;
+}
+
+} // namespace quorvel::store

@@ -68,3 +68,11 @@ struct RecordedEvaluation {
 void undoEvaluation(Connection &connection, const RecordedEvaluation &recorded);
 
 } // namespace quorvel::store
+
+namespace quorvel::store {
+
+// Whether the file holds the log as this program writes it: neither missing
+// nor another program's table of that name.
+bool hasOwnLog(const Connection &connection);
+
+} // namespace quorvel::store

@@ -6,6 +6,13 @@
 
 namespace quorvel::store {
 
+namespace {
+
+constexpr const char *kCreateClassIndex =
+    "CREATE INDEX IF NOT EXISTS student_grade_class ON student (\"年级\", \"班级\")";
+
+} // namespace
+
 void ensureIndexes(Connection &connection)
 {
     // When the index is there this reads the schema only and takes no write
@@ -13,10 +20,14 @@ void ensureIndexes(Connection &connection)
     sqlite3 *db = connection.handle();
     if (sqlite3_db_readonly(db, "main") == 1)
         return;
-    sqlite3_exec(db,
-                 "CREATE INDEX IF NOT EXISTS student_grade_class"
-                 " ON student (\"年级\", \"班级\")",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(db, kCreateClassIndex, nullptr, nullptr, nullptr);
+}
+
+void withoutClassIndex(Connection &connection, const std::function<void()> &change)
+{
+    connection.exec("DROP INDEX IF EXISTS student_grade_class");
+    change();
+    connection.exec(kCreateClassIndex);
 }
 
 } // namespace quorvel::store

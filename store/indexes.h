@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace quorvel::store {
 
 class Connection;
@@ -10,5 +12,11 @@ class Connection;
 // only, locked by another program) it leaves the file as it is, and queries
 // simply read the whole table.
 void ensureIndexes(Connection &connection);
+
+// Runs a change that gives many rows another grade or class with the index
+// taken away meanwhile and built anew after it, which costs far less than
+// keeping it in order row by row. Inside the caller's transaction; throws
+// DbError, as the change does.
+void withoutClassIndex(Connection &connection, const std::function<void()> &change);
 
 } // namespace quorvel::store

@@ -11,7 +11,7 @@ bool hasStudents(const Connection &connection)
 }
 
 StudentImport::StudentImport(Connection &connection, bool clearFirst)
-    : transaction_(connection),
+    : connection_(connection), inMemory_(connection), transaction_(connection),
       insert_(connection, "INSERT INTO student (\"姓名\", \"年级\", \"班级\") VALUES (?1, ?2, ?3)")
 {
     if (clearFirst) {
@@ -34,7 +34,7 @@ void StudentImport::add(std::string_view name, std::string_view grade,
 
 void StudentImport::commit()
 {
-    transaction_.commit();
+    commitWithRoom(connection_, transaction_);
 }
 
 } // namespace quorvel::store

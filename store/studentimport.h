@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/connection.h"
+#include "store/growth.h"
 
 #include <string_view>
 
@@ -25,6 +26,9 @@ public:
     long added() const { return added_; }
 
 private:
+    Connection &connection_;
+    // A disk that fills half-way leaves every byte of the file as it was.
+    NoCacheSpill inMemory_;
     Transaction transaction_;
     Statement insert_;
     long added_ = 0;

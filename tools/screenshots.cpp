@@ -7,6 +7,12 @@
 #include "exchange/browsedialog.h"
 #include "exchange/historydialog.h"
 #include "exchange/importdialog.h"
+#include "exchange/promotedialog.h"
+#include "exchange/rosterdialog.h"
+#include "exchange/rosterupdatedialog.h"
+#include "app/wiring.h"
+#include "store/roster.h"
+#include "store/connection.h"
 #include "tests/support/doubles.h"
 #include "widgets/fonts.h"
 #include "widgets/geometry.h"
@@ -34,6 +40,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
+#include <QTableWidget>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -105,6 +113,7 @@ int run(const QString &examples)
     QSettings settings(settingsDir.filePath(QStringLiteral("quorvel.ini")), QSettings::IniFormat);
     RecordingSpeech speech;
     Classroom room(main, store, services, speech, settings);
+    addRosterEntries(main, room, store, services);
     if (!main.load())
         return 1;
     centreOnScreen(&main);
@@ -261,8 +270,54 @@ int run(const QString &examples)
         save(picture, "mini-window");
         room.closeMiniWindow();
     }
+
+    // 学生名单 of the class chosen, a student selected.
+    {
+        const auto chosen = main.chosen();
+        RosterDialog roster(store, services, chosen->first, chosen->second,
+                            [&] { main.followRoster(); }, &main);
+        roster.reload();
+        control<QTableWidget>(&roster, "students")->selectRow(1);
+        roster.show();
+        settle(&roster);
+        save(roster.grab(), "roster");
+    }
+
+    // 更新名单 of a roster of 高2013级 with a transfer student, one who left
+    // and a row typed twice.
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("名单.csv"));
+        QFile csv(path);
+        csv.open(QIODevice::WriteOnly);
+        csv.write("姓名,年级,班级\n林晓雨,高2013级,1班\n李浩然,高2013级,1班\n赵可欣,高2013级,1班\n"
+                  "郑思齐,高2013级,1班\n李浩然,高2013级,1班\n周子航,高2013级,2班\n"
+                  "张一诺,高2013级,2班\n黄嘉怡,高2013级,2班\n马欣怡,高2013级,2班\n");
+        csv.close();
+        RosterUpdateDialog update(store, services, [&] { main.followRoster(); }, &main);
+        update.show();
+        if (update.preview(path)) {
+            settle(&update);
+            save(update.grab(), "roster-update");
+        }
+    }
+
+    // 升年级, with a few students of 初一 to 初三 beside the example roster.
+    {
+        const auto conn = store.openFresh();
+        for (const char *grade : {"初一", "初二", "初三"})
+            store::addStudent(*conn, std::string("新生") + grade, std::string(grade),
+                              std::string("1班"));
+        PromoteDialog promote(store, services, [&](const PromoteDialog::Renamed &r) {
+            main.followRoster(r);
+        }, &main);
+        promote.reload();
+        promote.show();
+        settle(&promote);
+        save(promote.grab(), "promote");
+    }
     std::printf("%d pictures\n", written);
-    return written == 12 ? 0 : 1;
+    return written == 15 ? 0 : 1;
 }
 
 } // namespace
