@@ -87,6 +87,7 @@ int main(int argc, char *argv[])
     QSettings settings;
     quorvel::QtSpeech speech;
     quorvel::Classroom classroom(main, *store, services, speech, settings);
+    quorvel::connectCallOverview(main, classroom, *store, services, settings);
     if (!main.load())
         return 1;
     quorvel::centreOnScreen(&main);

@@ -2,7 +2,9 @@
 
 #include "platform/services.h"
 #include "rollcall/fairdraw.h"
+#include "rollcall/callrecorder.h"
 #include "rollcall/rollcallobserver.h"
+#include "widgets/storedtext.h"
 
 #include <QDate>
 #include <QObject>
@@ -34,6 +36,13 @@ class ProjectorView;
 class RemoteKeys;
 class Speech;
 
+// What the overview of calls opens on: the class chosen, and how many of its
+// calls this run could not write to the file.
+struct CallOverviewRequest {
+    Choice grade, className;
+    long lost = 0;
+};
+
 // In front of the class: the fair draw over rounds, absent students, the keys
 // of a presenter remote, the projector view, names that always fit and names
 // read aloud. It follows the main window through RollCallObserver, sees its
@@ -63,6 +72,13 @@ public:
     bool shownIsAbsent() const;
 
     void openProjector();
+    // "点名统计": the overview of calls of the chosen class, through the
+    // opener the entry point supplies.
+    void openCallOverview();
+    void setCallOverviewOpener(std::function<void(const CallOverviewRequest &)> open)
+    {
+        openOverview_ = std::move(open);
+    }
     // The projector view while it is open.
     ProjectorView *projector() const;
 
@@ -74,6 +90,7 @@ public:
     void drawEnded() override;
     QString nameShown(const QString &name) override;
     void countdownShown() override;
+    void evaluationRecorded() override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -104,6 +121,8 @@ private:
     // The marks of the class the file holds, or nothing while it cannot be
     // read or has not taken every change of this run.
     std::optional<FairDraw::Marks> readMarks(const std::vector<ClassMember> &members);
+    // One call of a student of the class in roll call to the call log.
+    void recordCall(std::int64_t student, store::CallMode mode);
 
     MainWindow &main_;
     store::Store &store_;
@@ -114,7 +133,7 @@ private:
     RemoteKeys *keys_;
     QMenu *menu_;
     QAction *fairAction_, *newRoundAction_, *absenceAction_, *readAction_, *projectorAction_;
-    QAction *undoAction_;
+    QAction *undoAction_, *overviewAction_;
     QTimer *voiceCheck_;
     QPointer<QPushButton> lastButton_;
     QPointer<ProjectorView> projector_;
@@ -137,6 +156,9 @@ private:
     };
     std::map<std::pair<store::Value, store::Value>, Remembered> remembered_;
     QString shownName_;
+    CallRecorder calls_;
+    bool walkCallRecorded_ = false;  // the walk's student shown has been logged as called
+    std::function<void(const CallOverviewRequest &)> openOverview_;
 };
 
 } // namespace quorvel
