@@ -207,15 +207,14 @@ int run(const QString &examples)
         }
     }
 
-    // 点名统计 of the class after a few more draws with 不重复点名.
+    // 点名统计 of the class after one more draw, with 不重复点名: of its four
+    // students, one at least has never been called.
     {
         control<QCheckBox>(&main, "stoponoff")->setChecked(false);
         room.setFairDraw(true);
-        for (int i = 0; i < 7; ++i) {
-            clock.at = QDateTime(QDate(2026, 9, 28), QTime(9, 0)).addSecs(i * 97);
-            control<QPushButton>(&main, "PushButton1")->click();
-            control<QPushButton>(&main, "PushButton1")->click();
-        }
+        clock.at = QDateTime(QDate(2026, 9, 28), QTime(9, 0));
+        control<QPushButton>(&main, "PushButton1")->click();
+        control<QPushButton>(&main, "PushButton1")->click();
         clock.at = QDateTime(QDate(2026, 9, 28), QTime(10, 0));
         const auto chosen = main.chosen();
         if (chosen) {
