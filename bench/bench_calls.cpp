@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <memory>
 
 using namespace quorvel;
 
@@ -56,10 +57,10 @@ int run()
     auto other = db.connect();
     const std::int64_t firstKey = kStudents + 1;
     {
+        store::appendCall(*other, {firstKey, "2026-01-01 08:00:00", store::CallMode::Fair});
         other->exec("BEGIN");
         store::Statement calls(*other, "INSERT INTO \"点名记录\" (\"学生编号\", \"时间\", \"方式\")"
                                        " VALUES (?1, ?2, '不重复')");
-        store::appendCall(*other, {firstKey, "2026-01-01 08:00:00", store::CallMode::Fair});
         for (int i = 1; i < kCallRows; ++i) {
             calls.reset();
             calls.bind(1, firstKey + i % 60);
@@ -131,7 +132,7 @@ int run()
 
     // (c) the overview.
     const auto chosen = w.chosen();
-    std::vector<double> readMs, windowMs;
+    std::vector<double> readMs, windowMs, periodMs;
     std::size_t rows = 0;
     for (int i = 0; i < kReads; ++i) {
         readMs.push_back(bench::timeMs([&] {
@@ -139,16 +140,18 @@ int run()
                                     chosen->second.second, "2026-02-01 00:00:00", clock.today())
                        .rows.size();
         }));
+        std::unique_ptr<CallOverviewDialog> overview;
         windowMs.push_back(bench::timeMs([&] {
-            CallOverviewDialog overview(store, services, settings, chosen->first, chosen->second,
-                                        0, &w);
-            overview.setPeriod(CallPeriod::All);
+            overview = std::make_unique<CallOverviewDialog>(store, services, settings,
+                                                            chosen->first, chosen->second, 0, &w);
         }));
+        periodMs.push_back(bench::timeMs([&] { overview->setPeriod(CallPeriod::All); }));
     }
     std::printf("\n(c) 点名统计 of %zu students (on the roll call's connection, as the window is)\n",
                 rows);
-    printMs("read (students, both logs, the round)", readMs);
-    printMs("window built, read twice (本周, then 全部)", windowMs);
+    printMs("read alone (students, both logs, the round)", readMs);
+    printMs("window built and filled (本周)", windowMs);
+    printMs("another period chosen (全部)", periodMs);
     std::printf("  target: the window in under 200 ms: %s\n",
                 bench::median(windowMs) < 200.0 ? "met" : "NOT met");
     std::printf("\nmessages shown: %zu\n", messages.shown.size());

@@ -6,15 +6,27 @@
 
 namespace quorvel {
 
-void CallRecorder::record(store::Connection &conn, const store::Value &grade,
-                          const store::Value &className, std::int64_t student,
-                          store::CallMode mode)
+void CallRecorder::stamp(const store::Value &grade, const store::Value &className,
+                         std::int64_t student, store::CallMode mode)
+{
+    stamped_.push_back({grade, className, {student, clock_.logTime().toStdString(), mode}});
+}
+
+void CallRecorder::writeStamped(store::Connection &conn)
+{
+    std::vector<Stamped> calls;
+    calls.swap(stamped_);
+    for (const Stamped &call : calls)
+        write(conn, call);
+}
+
+void CallRecorder::write(store::Connection &conn, const Stamped &call)
 {
     try {
         BriefWait brief(conn);
-        store::appendCall(conn, {student, clock_.logTime().toStdString(), mode});
+        store::appendCall(conn, call.entry);
     } catch (const store::DbError &) {
-        lose(grade, className);
+        lose(call.grade, call.className);
     }
 }
 

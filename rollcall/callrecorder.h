@@ -5,6 +5,7 @@
 
 #include <map>
 #include <utility>
+#include <vector>
 
 namespace quorvel {
 
@@ -22,10 +23,12 @@ class CallRecorder {
 public:
     explicit CallRecorder(const Clock &clock) : clock_(clock) {}
 
-    // One call of the student of this grade and class (as stored), now,
-    // through conn, which waits briefly for a lock. Never throws.
-    void record(store::Connection &conn, const store::Value &grade, const store::Value &className,
-                std::int64_t student, store::CallMode mode);
+    // Notes one call of the student of this grade and class (as stored), now.
+    void stamp(const store::Value &grade, const store::Value &className, std::int64_t student,
+               store::CallMode mode);
+    // Writes the calls noted through conn, which waits briefly for a lock.
+    // Never throws.
+    void writeStamped(store::Connection &conn);
     // A call not written at all (the file has just refused another write).
     void lose(const store::Value &grade, const store::Value &className);
 
@@ -33,7 +36,14 @@ public:
     long lost(const store::Value &grade, const store::Value &className) const;
 
 private:
+    struct Stamped {
+        store::Value grade, className;
+        store::CallEntry entry;
+    };
+    void write(store::Connection &conn, const Stamped &call);
+
     const Clock &clock_;
+    std::vector<Stamped> stamped_;
     std::map<std::pair<store::Value, store::Value>, long> lost_;
 };
 

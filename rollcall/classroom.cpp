@@ -460,10 +460,14 @@ void Classroom::recordCall(std::int64_t student, store::CallMode mode)
 {
     // A file that has just refused the marks is not asked again: the roll
     // call waits for a lock once at most.
-    if (!conn_ || !pending_.empty())
+    if (!conn_ || !pending_.empty()) {
         calls_.lose(grade_, className_);
-    else
-        calls_.record(*conn_, grade_, className_, student, mode);
+        return;
+    }
+    // Written once the name is on screen (the window paints first), with
+    // the time of the call.
+    calls_.stamp(grade_, className_, student, mode);
+    QTimer::singleShot(0, this, [this, conn = conn_] { calls_.writeStamped(*conn); });
 }
 
 void Classroom::openCallOverview()

@@ -15,7 +15,9 @@ const OwnTable kCallLog{"点名记录",
                         "\"编号\" INTEGER PRIMARY KEY,"
                         "\"学生编号\" INTEGER NOT NULL,"
                         "\"时间\" TEXT NOT NULL,"
-                        "\"方式\" TEXT NOT NULL)",
+                        "\"方式\" TEXT NOT NULL);"
+                        // The overview counts a class's calls from the index alone.
+                        "CREATE INDEX \"点名记录_学生\" ON \"点名记录\" (\"学生编号\", \"时间\")",
                         kCallLogVersion};
 
 // Only what the overview needs to know of the evaluation log.
@@ -115,7 +117,8 @@ std::string firstCallTime(const Connection &connection)
 {
     if (ownTableForReading(connection, kCallLog) != TableState::Ours)
         return {};
-    Statement st(connection, "SELECT MIN(\"时间\") FROM \"点名记录\"");
+    // Rows are appended as calls are made: the first is the earliest.
+    Statement st(connection, "SELECT \"时间\" FROM \"点名记录\" ORDER BY \"编号\" LIMIT 1");
     return st.step() ? displayText(st.column(0)) : std::string();
 }
 

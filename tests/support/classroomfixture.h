@@ -59,6 +59,7 @@ struct ClassroomFixture : WindowFixture {
         for (int i = 0; i < ticks; ++i)
             window->drawTick();
         click("PushButton1");
+        QCoreApplication::processEvents();  // what follows the stop (its call written)
         return shownName();
     }
     // A key as the remote sends it, to whatever has the focus.
