@@ -128,6 +128,7 @@ int main(int argc, char *argv[])
     if (!quorvel::offerNewDatabase(*data, messages))
         return 1;
     quorvel::addRosterEntries(main, classroom, *store, services);
+    quorvel::connectCallOverview(main, classroom, *store, services, settings);
     if (!main.load())
         return 1;
     quorvel::centreOnScreen(&main);

@@ -1,9 +1,11 @@
 #include "app/wiring.h"
 
 #include "exchange/browsedialog.h"
+#include "exchange/calloverview.h"
 #include "exchange/importdialog.h"
 #include "rollcall/backupwindow.h"
 #include "widgets/geometry.h"
+#include "rollcall/classroom.h"
 #include "rollcall/mainwindow.h"
 #include "store/error.h"
 #include "store/store.h"
@@ -27,6 +29,18 @@ void connectDialogs(MainWindow &main, store::Store &store, const Services &servi
         return offerBackupForDamagedFile(store.databasePath(), services, why);
     };
     main.setDialogHooks(std::move(hooks));
+}
+
+void connectCallOverview(MainWindow &main, Classroom &classroom, store::Store &store,
+                         const Services &services, QSettings &settings)
+{
+    classroom.setCallOverviewOpener(
+        [&main, &store, services, &settings](const CallOverviewRequest &request) {
+            CallOverviewDialog overview(store, services, settings, request.grade,
+                                        request.className, request.lost, &main);
+            centreOnScreen(&overview);
+            overview.exec();
+        });
 }
 
 } // namespace quorvel

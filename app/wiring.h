@@ -2,6 +2,8 @@
 
 #include "platform/services.h"
 
+class QSettings;
+
 namespace quorvel {
 
 class MainWindow;
@@ -18,5 +20,10 @@ void connectDialogs(MainWindow &main, store::Store &store, const Services &servi
 // opens its window, modal, and the main window follows what it changed.
 void addRosterEntries(MainWindow &main, Classroom &classroom, store::Store &store,
                       const Services &services);
+
+// Lets the classroom menu open 点名统计, modal over the main window; the
+// term's start the teacher sets there is kept in settings.
+void connectCallOverview(MainWindow &main, Classroom &classroom, store::Store &store,
+                         const Services &services, QSettings &settings);
 
 } // namespace quorvel

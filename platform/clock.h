@@ -14,6 +14,8 @@ public:
     // Seconds since local midnight, with the fraction at the clock's full resolution.
     virtual double secondsSinceMidnight() const = 0;
     QDate today() const { return now().date(); }
+    // The local date and time as the logs write it: "YYYY-MM-DD HH:MM:SS".
+    QString logTime() const { return now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 };
 
 class SystemClock final : public Clock {

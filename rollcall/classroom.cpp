@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "platform/messagebox.h"
 #include "platform/speech.h"
+#include "rollcall/briefwait.h"
 #include "rollcall/mainwindow.h"
 #include "rollcall/miniwindow.h"
 #include "rollcall/projectorview.h"
@@ -45,31 +46,11 @@ const QString kUnsaved = QStringLiteral(
     "点名轮次和缺席标记暂时无法写入数据库文件，本次运行中仍然有效，"
     "数据库文件可以写入时再补写。\n");
 const QString kNothingToUndoYet = QStringLiteral("本次运行中还没有可以撤销的评价");
-
-// How long a write of the marks waits for another copy's lock: a draw is not
-// held up for long, and the write is tried again at the next one.
-constexpr int kMarksWaitMs = 250;
+const QString kCallOverview = QStringLiteral("点名统计");
 
 const QString kFairDrawKey = QStringLiteral("classroom/fairDraw");
 const QString kReadAloudKey = QStringLiteral("classroom/readAloud");
 const QString kThemeKey = QStringLiteral("projector/theme");
-
-// Lets the connection wait only briefly for a lock while the marks are
-// read or written.
-class BriefWait {
-public:
-    explicit BriefWait(store::Connection &conn) : conn_(conn), saved_(conn.busyTimeout())
-    {
-        conn_.setBusyTimeout(kMarksWaitMs);
-    }
-    ~BriefWait() { conn_.setBusyTimeout(saved_); }
-    BriefWait(const BriefWait &) = delete;
-    BriefWait &operator=(const BriefWait &) = delete;
-
-private:
-    store::Connection &conn_;
-    int saved_;
-};
 
 std::set<std::int64_t> keysOf(const std::vector<store::MarkedStudent> &marked,
                                const std::vector<store::MarkedStudent> &students)
@@ -83,7 +64,7 @@ std::set<std::int64_t> keysOf(const std::vector<store::MarkedStudent> &marked,
 Classroom::Classroom(MainWindow &main, store::Store &store, const Services &services,
                      Speech &speech, QSettings &settings, QObject *parent)
     : QObject(parent), main_(main), store_(store), services_(services), speech_(speech),
-      settings_(settings)
+      settings_(settings), calls_(services.clock)
 {
     menu_ = new QMenu(&main_);
     menu_->setObjectName(QStringLiteral("classroomMenu"));
@@ -108,6 +89,9 @@ Classroom::Classroom(MainWindow &main, store::Store &store, const Services &serv
     menu_->addSeparator();
     undoAction_ = action("undoEvaluationAction", QStringLiteral("撤销上次评价"), false);
     connect(undoAction_, &QAction::triggered, &main_, &MainWindow::undoEvaluation);
+    menu_->addSeparator();
+    overviewAction_ = action("callOverviewAction", kCallOverview, false);
+    connect(overviewAction_, &QAction::triggered, this, &Classroom::openCallOverview);
     menu_->addSeparator();
     backupsAction_ = action("backupsAction", QStringLiteral("备份与恢复"), false);
     connect(backupsAction_, &QAction::triggered, this, &Classroom::openBackups);
@@ -455,6 +439,7 @@ void Classroom::drawEnded()
             store::addDrawn(c, grade, className, student);
         });
     }
+    recordCall(m.key, draw_.keepsRound() ? store::CallMode::Fair : store::CallMode::Random);
     if (projector_)
         projector_->setName(main_.shownName(), true);
     if (readAloud() && speech_.available())
@@ -464,12 +449,51 @@ void Classroom::drawEnded()
 QString Classroom::nameShown(const QString &name)
 {
     shownName_ = name;
+    walkCallRecorded_ = false;
     const QString shown = marked(name);
     if (projector_)
         projector_->setName(shown, !rolling());
     if (walking() && readAloud() && speech_.available())
         speech_.say(name);
     return shown;
+}
+
+void Classroom::evaluationRecorded()
+{
+    // A walk's student counts as called once evaluated, once a step.
+    if (!walking() || walkCallRecorded_)
+        return;
+    const long p = shownPosition();
+    if (p == 0)
+        return;
+    walkCallRecorded_ = true;
+    recordCall(draw_.member(p).key, store::CallMode::Walk);
+}
+
+void Classroom::recordCall(std::int64_t student, store::CallMode mode)
+{
+    // A file that has just refused the marks is not asked again: the roll
+    // call waits for a lock once at most.
+    if (!conn_ || !pending_.empty()) {
+        calls_.lose(grade_, className_);
+        return;
+    }
+    // Written once the name is on screen (the window paints first), with
+    // the time of the call.
+    calls_.stamp(grade_, className_, student, mode);
+    QTimer::singleShot(0, this, [this, conn = conn_] { calls_.writeStamped(*conn); });
+}
+
+void Classroom::openCallOverview()
+{
+    const auto chosen = main_.chosen();
+    if (!chosen) {
+        services_.messages.show(texts::kNoClassChosen, MessageStyle::Error);
+        return;
+    }
+    if (openOverview_)
+        openOverview_({chosen->first, chosen->second,
+                       calls_.lost(chosen->first.second, chosen->second.second)});
 }
 
 QString Classroom::marked(const QString &name) const

@@ -3,7 +3,9 @@
 #include "platform/services.h"
 #include "rollcall/backupwindow.h"
 #include "rollcall/fairdraw.h"
+#include "rollcall/callrecorder.h"
 #include "rollcall/rollcallobserver.h"
+#include "widgets/storedtext.h"
 
 #include <QDate>
 #include <QObject>
@@ -35,6 +37,13 @@ class MiniWindow;
 class ProjectorView;
 class RemoteKeys;
 class Speech;
+
+// What the overview of calls opens on: the class chosen, and how many of its
+// calls this run could not write to the file.
+struct CallOverviewRequest {
+    Choice grade, className;
+    long lost = 0;
+};
 
 // In front of the class: the fair draw over rounds, absent students, the keys
 // of a presenter remote, the projector view, names that always fit and names
@@ -68,6 +77,13 @@ public:
     // 备份与恢复, modal; and what it needs of the roll call to restore a backup.
     void openBackups();
     RestoreHooks restoreHooks();
+    // "点名统计": the overview of calls of the chosen class, through the
+    // opener the entry point supplies.
+    void openCallOverview();
+    void setCallOverviewOpener(std::function<void(const CallOverviewRequest &)> open)
+    {
+        openOverview_ = std::move(open);
+    }
     // The projector view while it is open.
     ProjectorView *projector() const;
 
@@ -85,6 +101,7 @@ public:
     void drawEnded() override;
     QString nameShown(const QString &name) override;
     void countdownShown() override;
+    void evaluationRecorded() override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -115,6 +132,8 @@ private:
     // The marks of the class the file holds, or nothing while it cannot be
     // read or has not taken every change of this run.
     std::optional<FairDraw::Marks> readMarks(const std::vector<ClassMember> &members);
+    // One call of a student of the class in roll call to the call log.
+    void recordCall(std::int64_t student, store::CallMode mode);
 
     MainWindow &main_;
     store::Store &store_;
@@ -125,7 +144,7 @@ private:
     RemoteKeys *keys_;
     QMenu *menu_;
     QAction *fairAction_, *newRoundAction_, *absenceAction_, *readAction_, *projectorAction_;
-    QAction *undoAction_;
+    QAction *undoAction_, *overviewAction_;
     QAction *backupsAction_;
     QTimer *voiceCheck_;
     QPointer<QPushButton> lastButton_;
@@ -151,6 +170,9 @@ private:
     };
     std::map<std::pair<store::Value, store::Value>, Remembered> remembered_;
     QString shownName_;
+    CallRecorder calls_;
+    bool walkCallRecorded_ = false;  // the walk's student shown has been logged as called
+    std::function<void(const CallOverviewRequest &)> openOverview_;
 };
 
 } // namespace quorvel

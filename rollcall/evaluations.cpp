@@ -84,8 +84,7 @@ void Evaluations::write(store::RecordSet &rs, Grade grade, std::optional<int> cr
     done.counter = std::string(counter);
     done.counterBefore = rs.field(counter);
     done.entry.student = rs.key();
-    done.entry.time =
-        clock_.now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    done.entry.time = clock_.logTime().toStdString();
     done.entry.grade = done.counter;
     done.entry.creditsBefore = rs.field(store::kDeducted);
     rs.setField(counter, plusOne(done.counterBefore, counter));

@@ -521,6 +521,8 @@ void MainWindow::recordEvaluation()
         return;
     }
     showtally();
+    if (observer_)
+        observer_->evaluationRecorded();
     services_.messages.show(texts::kRecorded, MessageStyle::Information);
     if (!evaluations_.notLogged().empty() && !toldNotLogged_) {
         toldNotLogged_ = true;

@@ -33,6 +33,8 @@ public:
     // The countdown has just shown its next second, or been shown or hidden
     // as a draw started.
     virtual void countdownShown() = 0;
+    // An evaluation of the current row of rs has just been recorded.
+    virtual void evaluationRecorded() {}
 };
 
 } // namespace quorvel

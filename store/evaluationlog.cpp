@@ -2,62 +2,23 @@
 
 #include "store/connection.h"
 #include "store/error.h"
-
-#include <array>
-#include <set>
-#include <string_view>
+#include "store/owntable.h"
 
 namespace quorvel::store {
 
 namespace {
 
-constexpr std::array<std::string_view, 6> kLogColumns{"编号", "学生编号", "时间",
-                                                      "等级", "倒扣学分前", "倒扣学分后"};
-
-enum class LogState { Missing, Ours, Foreign };
-
-// Whether the file holds the log: a table of that name with its columns.
-// When something else has the name, *why says what.
-LogState logState(const Connection &connection, std::string *why = nullptr)
-{
-    Statement object(connection, "SELECT type FROM sqlite_master WHERE name = '评价记录'");
-    if (!object.step())
-        return LogState::Missing;
-    if (object.column(0) != Value(std::string("table"))) {
-        if (why)
-            *why = "数据库中的“评价记录”不是数据表，而是其他程序建立的"
-                + displayText(object.column(0));
-        return LogState::Foreign;
-    }
-    Statement columns(connection, "PRAGMA table_info(\"评价记录\")");
-    std::set<std::string> present;
-    while (columns.step())
-        present.insert(displayText(columns.column(1)));
-    for (std::string_view wanted : kLogColumns)
-        if (!present.count(std::string(wanted))) {
-            if (why)
-                *why = "数据库中已有其他程序建立的“评价记录”数据表，它没有“" + std::string(wanted)
-                    + "”列";
-            return LogState::Foreign;
-        }
-    return LogState::Ours;
-}
-
-[[noreturn]] void failForeign(const std::string &why)
-{
-    throw DbError(Condition::ForeignLog, 0, why);
-}
-
-std::int64_t userVersion(const Connection &connection)
-{
-    Statement st(connection, "PRAGMA user_version");
-    if (st.step()) {
-        const Value v = st.column(0);
-        if (auto n = std::get_if<std::int64_t>(&v))
-            return *n;
-    }
-    return 0;
-}
+const OwnTable kEvaluationLog{
+    "评价记录",
+    {"编号", "学生编号", "时间", "等级", "倒扣学分前", "倒扣学分后"},
+    "CREATE TABLE \"评价记录\" ("
+    "\"编号\" INTEGER PRIMARY KEY,"
+    "\"学生编号\" INTEGER NOT NULL,"
+    "\"时间\" TEXT NOT NULL,"
+    "\"等级\" TEXT NOT NULL,"
+    "\"倒扣学分前\" NUMERIC,"
+    "\"倒扣学分后\" NUMERIC)",
+    kSchemaVersion};
 
 } // namespace
 
@@ -65,26 +26,11 @@ void ensureEvaluationLog(Connection &connection)
 {
     if (connection.knownSchemaVersion >= kSchemaVersion)
         return;
-    std::string why;
-    const LogState state = logState(connection, &why);
-    if (state == LogState::Foreign)
-        failForeign(why);
-    if (state == LogState::Missing)
-        connection.exec("CREATE TABLE \"评价记录\" ("
-                        "\"编号\" INTEGER PRIMARY KEY,"
-                        "\"学生编号\" INTEGER NOT NULL,"
-                        "\"时间\" TEXT NOT NULL,"
-                        "\"等级\" TEXT NOT NULL,"
-                        "\"倒扣学分前\" NUMERIC,"
-                        "\"倒扣学分后\" NUMERIC)");
     // No index on 学生编号: it would cost every recording two more pages
     // written, for a history read that scans the log quickly enough.
-    const std::int64_t version = userVersion(connection);
-    if (version < kSchemaVersion)
-        // A pragma takes no parameters; the number is this build's own constant.
-        connection.exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
-    else if (state == LogState::Ours)
-        connection.knownSchemaVersion = static_cast<int>(version);
+    const int before = userVersion(connection);
+    if (ensureOwnTable(connection, kEvaluationLog) == TableState::Ours && before >= kSchemaVersion)
+        connection.knownSchemaVersion = before;
     // What this call made is known only once committed: a rolled-back
     // upgrade must be made again.
 }
@@ -106,15 +52,8 @@ std::int64_t appendEvaluation(Connection &connection, const EvaluationEntry &ent
 std::vector<EvaluationEntry> readEvaluations(const Connection &connection, std::int64_t student)
 {
     std::vector<EvaluationEntry> out;
-    std::string why;
-    switch (logState(connection, &why)) {
-    case LogState::Missing:
+    if (ownTableForReading(connection, kEvaluationLog) == TableState::Missing)
         return out;
-    case LogState::Foreign:
-        failForeign(why);
-    case LogState::Ours:
-        break;
-    }
     Statement st(connection, "SELECT \"编号\", \"时间\", \"等级\", \"倒扣学分前\", \"倒扣学分后\""
                              " FROM \"评价记录\" WHERE \"学生编号\" = ?1"
                              " ORDER BY \"时间\" DESC, \"编号\" DESC");
@@ -139,7 +78,7 @@ std::vector<EvaluationEntry> readEvaluations(const Connection &connection, std::
 
 void clearEvaluations(Connection &connection)
 {
-    if (logState(connection) == LogState::Ours)
+    if (tableState(connection, kEvaluationLog) == TableState::Ours)
         connection.exec("DELETE FROM \"评价记录\"");
 }
 

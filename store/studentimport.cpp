@@ -1,5 +1,6 @@
 #include "store/studentimport.h"
 
+#include "store/calllog.h"
 #include "store/evaluationlog.h"
 
 namespace quorvel::store {
@@ -18,6 +19,7 @@ StudentImport::StudentImport(Connection &connection, bool clearFirst)
         connection.exec("DELETE FROM student");
         // The keys are given out again from 1: no entry may follow them.
         clearEvaluations(connection);
+        clearCalls(connection);
     }
 }
 
