@@ -78,6 +78,13 @@ void clearCalls(Connection &connection)
         connection.exec("DELETE FROM \"点名记录\"");
 }
 
+void removeCallsOfRemovedStudents(Connection &connection)
+{
+    if (tableState(connection, kCallLog) == TableState::Ours)
+        connection.exec("DELETE FROM \"点名记录\""
+                        " WHERE \"学生编号\" IN (SELECT key FROM temp.removed_student)");
+}
+
 std::map<std::int64_t, CallTally> readCallTallies(const Connection &connection,
                                                   const std::vector<std::int64_t> &students,
                                                   const std::string &since)

@@ -38,6 +38,12 @@ void appendCall(Connection &connection, const CallEntry &entry);
 // program's table of that name is left as it is.
 void clearCalls(Connection &connection);
 
+// Removes the entries of the students whose keys are in the temporary table
+// temp.removed_student, inside the caller's transaction (students removed
+// from the roster: their keys may be given out again). Another program's
+// table of that name is left as it is.
+void removeCallsOfRemovedStudents(Connection &connection);
+
 // What the overview shows of one student.
 struct CallTally {
     std::int64_t calls = 0;        // calls at or after `since`

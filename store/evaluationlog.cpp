@@ -120,7 +120,7 @@ namespace quorvel::store {
 
 bool hasOwnLog(const Connection &connection)
 {
-    return logState(connection) == LogState::Ours;
+    return tableState(connection, kEvaluationLog) == TableState::Ours;
 }
 
 } // namespace quorvel::store

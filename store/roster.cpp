@@ -1,5 +1,6 @@
 #include "store/roster.h"
 
+#include "store/calllog.h"
 #include "store/connection.h"
 #include "store/error.h"
 #include "store/evaluationlog.h"
@@ -153,6 +154,7 @@ long removeStudents(Connection &connection, const std::vector<std::int64_t> &key
     if (hasOwnLog(connection))
         connection.exec("DELETE FROM \"评价记录\""
                         " WHERE \"学生编号\" IN (SELECT key FROM temp.removed_student)");
+    removeCallsOfRemovedStudents(connection);
     connection.exec("DELETE FROM temp.removed_student");
     return removed;
 }

@@ -6,6 +6,7 @@
 #include "exchange/promotedialog.h"
 #include "exchange/rosterdialog.h"
 #include "exchange/rosterupdatedialog.h"
+#include "store/calllog.h"
 #include "store/evaluationlog.h"
 #include "store/roster.h"
 #include "tests/support/fulldisk.h"
@@ -58,15 +59,23 @@ std::int64_t keyOf(const TempDatabase &db, const std::string &name)
     return st.step() ? std::get<std::int64_t>(st.column(0)) : 0;
 }
 
-// Logs `n` evaluations of the student as recording would.
+// Logs `n` evaluations of the student as recording would, after the call.
 void logEvaluations(const TempDatabase &db, const std::string &name, int n)
 {
     const std::int64_t key = keyOf(db, name);
     auto conn = db.connect();
+    store::appendCall(*conn, {key, "2026-03-02 09:59:00", store::CallMode::Walk});
     store::Transaction tx(*conn);
     for (int i = 0; i < n; ++i)
         store::appendEvaluation(*conn, {0, key, "2026-03-02 10:00:00", "优秀", 0, 0});
     tx.commit();
+}
+
+long callCount(const TempDatabase &db)
+{
+    auto conn = db.connect();
+    store::Statement st(*conn, "SELECT count(*) FROM \"点名记录\"");
+    return st.step() ? static_cast<long>(std::get<std::int64_t>(st.column(0))) : -1;
 }
 
 long logCount(const TempDatabase &db)
@@ -229,6 +238,7 @@ private slots:
         QCOMPARE(rows(f.db), QStringList({QStringLiteral("甲|高一|3班|0"), QStringLiteral("丙|高一|1班|0"),
                                           QStringLiteral("丁|高一|2班|0"), QStringLiteral("戊|高一|1班|0")}));
         QCOMPARE(logCount(f.db), 1L);  // 丙's
+        QCOMPARE(callCount(f.db), 1L);
         // The walk goes on at the same place, where the next student now is.
         QCOMPARE(f.shownName(), QStringLiteral("丙"));
         f.click("PushButton5");
@@ -250,6 +260,7 @@ private slots:
         f.click("PushButton4");
         QCOMPARE(f.messages.lastText(), QStringLiteral("你还没进行任何形式的点名！"));
         QCOMPARE(logCount(f.db), 0L);
+        QCOMPARE(callCount(f.db), 0L);
     }
 
     // A mixed file: new students, students already there (one stored by an
